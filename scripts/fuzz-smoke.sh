@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs every built fuzz target for a few seconds on a copy of its seed corpus.
+# Usage: fuzz-smoke.sh BUILD_DIR SECONDS
+set -euo pipefail
+build=${1:-build-fuzz}
+secs=${2:-20}
+root=$(cd "$(dirname "$0")/.." && pwd)
+shopt -s nullglob
+targets=("$build"/fuzz/fuzz_*)
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets built"
+  exit 0
+fi
+failed=0
+for t in "${targets[@]}"; do
+  name=$(basename "$t"); name=${name#fuzz_}
+  work=$(mktemp -d)
+  if [ -d "$root/tests/fuzz/corpus/$name" ]; then cp -r "$root/tests/fuzz/corpus/$name/." "$work/"; fi
+  echo "== fuzz $name for ${secs}s"
+  if ! QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 "$t" -max_total_time="$secs" \
+       -artifact_prefix="$build/fuzz/${name}-" -print_final_stats=0 "$work" >"$build/fuzz/$name.log" 2>&1; then
+    echo "fuzz target $name FAILED:"; tail -n 40 "$build/fuzz/$name.log"; failed=1
+  else
+    grep -E '^(#[0-9]+ +DONE|Done )' "$build/fuzz/$name.log" | tail -n 1 || true
+  fi
+  rm -rf "$work"
+done
+exit $failed
