@@ -1,0 +1,199 @@
+#include "tally/lzrw1kh.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int MinMatch = 3;
+constexpr int MaxMatch = 18;
+constexpr int MinRun = 16;
+constexpr int MaxRun = 4095;
+constexpr int MaxDistance = 4095;
+
+} // namespace
+
+TLZR::TLZR()
+{
+    table.reset(new (std::nothrow) int16_t[HashSize]);
+    if (!table)
+        throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
+}
+
+bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen)
+{
+    // The hash looks at three bytes; fewer than three left can never match,
+    // so the last two positions of a block neither probe nor enter the table.
+    if (x + 2 >= n)
+        return false;
+    const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
+    const int h = int((key >> 4) & 0x0FFF);
+    const int p = table[h];
+    table[h] = int16_t(x);
+    if (p == -1 || x - p > MaxDistance)
+        return false;
+    const int limit = std::min(MaxMatch, n - x);
+    int m = 0;
+    while (m < limit && in[x + m] == in[p + m])
+        ++m;
+    if (m < MinMatch)
+        return false;
+    matchPos = p;
+    matchLen = m;
+    return true;
+}
+
+int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
+{
+    std::memset(table.get(), 0xFF, sizeof(int16_t) * HashSize);
+
+    out[0] = FlagCoded;
+    int x = 0;
+    int y = 3;
+    int z = 1;
+    int items = 0;
+    uint32_t control = 0;
+
+    while (x < n && y <= n) {
+        if (items > 15) {
+            out[z] = uint8_t(control >> 8);
+            out[z + 1] = uint8_t(control);
+            z = y;
+            y += 2;
+            items = 0;
+            control = 0;
+        }
+        const uint8_t c = in[x];
+        int run = 1;
+        while (x + run < n && in[x + run] == c && run < MaxRun)
+            ++run;
+        if (run >= MinRun) {
+            const int count = run - MinRun;
+            out[y] = 0;
+            out[y + 1] = uint8_t(count >> 8);
+            out[y + 2] = uint8_t(count);
+            out[y + 3] = c;
+            y += 4;
+            x += run;
+            control = (control << 1) | 1;
+        } else {
+            int pos = 0;
+            int len = 0;
+            if (FindMatch(in, n, x, pos, len)) {
+                const int key = ((x - pos) << 4) | (len - MinMatch);
+                out[y] = uint8_t(key >> 8);
+                out[y + 1] = uint8_t(key);
+                y += 2;
+                x += len;
+                control = (control << 1) | 1;
+            } else {
+                out[y] = c;
+                y += 1;
+                x += 1;
+                control <<= 1;
+            }
+        }
+        ++items;
+    }
+    control <<= (16 - items);
+    out[z] = uint8_t(control >> 8);
+    out[z + 1] = uint8_t(control);
+
+    if (y > n) {
+        out[0] = FlagStored;
+        if (n > 0)
+            std::memcpy(out + 1, in, size_t(n));
+        return n + 1;
+    }
+    return y;
+}
+
+TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out, int &outLen)
+{
+    outLen = 0;
+    if (len > MaxChunkSize)
+        return ChunkError::TooLong;
+    if (len <= 1)
+        return ChunkError::None;
+    if (src[0] == FlagStored) {
+        std::memcpy(out, src + 1, size_t(len - 1));
+        outLen = len - 1;
+        return ChunkError::None;
+    }
+    if (len < 3)
+        return ChunkError::CutOff;
+
+    int x = 3;
+    int y = 0;
+    uint32_t control = (uint32_t(src[1]) << 8) | src[2];
+    int bits = 16;
+    while (x < len) {
+        if (bits == 0) {
+            if (x + 1 >= len)
+                return ChunkError::CutOff;
+            control = (uint32_t(src[x]) << 8) | src[x + 1];
+            x += 2;
+            bits = 16;
+            // A control word with no item after it adds nothing.
+            if (x >= len)
+                break;
+        }
+        if ((control & 0x8000) == 0) {
+            if (y >= BlockSize)
+                return ChunkError::TooMuchOutput;
+            out[y++] = src[x++];
+        } else {
+            if (x + 1 >= len)
+                return ChunkError::CutOff;
+            const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
+            if (d == 0) {
+                if (x + 3 >= len)
+                    return ChunkError::CutOff;
+                const int count = (int(src[x + 1]) << 8) + src[x + 2] + MinRun;
+                if (count > BlockSize - y)
+                    return ChunkError::TooMuchOutput;
+                std::memset(out + y, src[x + 3], size_t(count));
+                y += count;
+                x += 4;
+            } else {
+                const int count = (src[x + 1] & 15) + MinMatch;
+                if (d > y)
+                    return ChunkError::BadDistance;
+                if (count > BlockSize - y)
+                    return ChunkError::TooMuchOutput;
+                const uint8_t *from = out + y - d;
+                uint8_t *to = out + y;
+                if (d >= count) {
+                    std::memcpy(to, from, size_t(count));
+                } else {
+                    for (int k = 0; k < count; ++k)
+                        to[k] = from[k];
+                }
+                y += count;
+                x += 2;
+            }
+        }
+        control <<= 1;
+        --bits;
+    }
+    outLen = y;
+    return ChunkError::None;
+}
+
+const char *TLZR::errorText(ChunkError error)
+{
+    switch (error) {
+    case ChunkError::None:
+        return "no error";
+    case ChunkError::TooLong:
+        return "chunk longer than 32769 bytes";
+    case ChunkError::CutOff:
+        return "item cut off at the end of the chunk";
+    case ChunkError::TooMuchOutput:
+        return "chunk decodes to more than 32768 bytes";
+    case ChunkError::BadDistance:
+        return "copy reaches back before the start of the block";
+    }
+    return "unknown error";
+}
