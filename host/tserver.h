@@ -1,0 +1,112 @@
+#pragma once
+
+#include "host/puzzlestore.h"
+#include "net/dispatcher.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <random>
+
+class Connection;
+class TSockListener;
+class FieldReader;
+
+// One connection slot of the host. Slots 1-4 are the player seats, 5-9 the
+// watchers; slot 10 only carries a refused tenth connection for a moment.
+struct PlayerSlot
+{
+    QByteArray name;
+    bool inUse = false;
+    QPointer<Connection> connection;
+    int origin = 0; // the number the host gave this connection; 0 when free
+    int score = 0;
+    int bonus = 0;
+    int ownBoard[9][9] = {}; // [column-1][row-1]
+    int cellsFilled = 0;
+};
+
+// The game authority: admits connections into slots, logs players in, relays
+// chat and sounds, starts games, judges checks in arrival order, keeps the
+// scores and names the winner. It runs hidden in the hosting player's process;
+// that player's own window is an ordinary client in slot 1.
+class TServer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int SlotTableSize = 11;
+    static constexpr int MaxSlots = 9;
+    static constexpr int RefusedSlot = 10;
+    static constexpr int GamePort = 7772;
+    // A connection with more entries than this waiting in the queue is closed.
+    static constexpr int MaxQueuedPerConnection = 256;
+
+    explicit TServer(QObject *parent = nullptr);
+    ~TServer() override;
+
+    // Starts listening for players (Sock1). Throws ESockException on failure.
+    void listen(quint16 port = GamePort);
+    TSockListener *listener() const { return m_listener; }
+
+    // The version text compared at login: the about box's version label.
+    void setVersionSource(std::function<QByteArray()> source) { m_version = std::move(source); }
+    void setPuzzleStore(const PuzzleStore *store) { m_puzzles = store; }
+    std::mt19937 &random() { return m_random; }
+    Dispatcher &dispatcher() { return m_dispatcher; }
+
+    // Admission of a pending connection from the listener.
+    void Sock1Accept();
+    // Admission of a connection object (the listener's, or a test's).
+    void admit(Connection *connection);
+
+    const PlayerSlot &slot(int s) const { return m_slots[s]; }
+    int slotCount = 0;
+    int seatCount = 4;
+    bool gameRunning = false;
+    int gameType = 0;
+    int puzzleType = 0;
+    int sharedBoard[9][9] = {};
+    int solution[9][9] = {};
+    QByteArray givensList;
+
+signals:
+    // A handler ended with an error text (a bad number field, a failed send).
+    void handlerError(const QString &text);
+
+private:
+    // reading and connection events
+    void Sock1Read(Connection *connection);
+    void tempsockDisconnect(Connection *connection);
+    void tempsockInfo(Connection *connection, int code, const QString &text);
+    void disconnectsock(int s);
+
+    // message handlers; senderSlot is the slot of the connection it came on
+    void receivedlogininfo(FieldReader &f, int senderSlot);
+    void kickhim(FieldReader &f, int senderSlot);
+    void justwatch(FieldReader &f, int senderSlot);
+    void chat(FieldReader &f, int senderSlot);
+    void action(FieldReader &f, int senderSlot);
+    void playasound(FieldReader &f, int senderSlot);
+    void startgame(FieldReader &f, int senderSlot);
+    void getpuzzle();
+    void findplayer();
+    void checkit(FieldReader &f, int senderSlot);
+    void checkforwin(int s);
+
+    using Handler = void (TServer::*)(FieldReader &, int);
+    void addHandler(const char *name, Handler handler);
+    int slotOfOrigin(int origin) const;
+    bool usable(int s) const;
+    void sendTo(int s, const QByteArray &text);
+    void sendToAll(const QByteArray &text);
+
+    PlayerSlot m_slots[SlotTableSize + 1]; // index 0 unused: slots are 1-based
+    Dispatcher m_dispatcher;
+    TSockListener *m_listener = nullptr;
+    const PuzzleStore *m_puzzles = nullptr;
+    std::function<QByteArray()> m_version;
+    std::mt19937 m_random;
+    int m_nextOrigin = 0;
+};
