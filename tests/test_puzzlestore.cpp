@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -89,6 +90,63 @@ private:
     std::vector<int> *m_first = nullptr;
 };
 
+// Fills cells with the only digit a cell can take (naked single) and, when allowed, the
+// only cell of a row, column or box that can take a digit (hidden single), until
+// stuck. True when the board gets full.
+bool solvesWithSingles(const QByteArray &entry, bool hiddenToo)
+{
+    int cells[81];
+    for (int k = 0; k < 81; ++k)
+        cells[k] = entry[2 * k] - '0';
+    auto sees = [](int a, int b) {
+        return a / 9 == b / 9 || a % 9 == b % 9
+            || ((a / 27) == (b / 27) && (a % 9) / 3 == (b % 9) / 3);
+    };
+    auto candidates = [&](int k) {
+        unsigned free = 0x3fe;
+        for (int j = 0; j < 81; ++j) {
+            if (j != k && cells[j] != 0 && sees(j, k))
+                free &= ~(1u << cells[j]);
+        }
+        return free;
+    };
+    for (;;) {
+        bool progress = false;
+        for (int k = 0; k < 81 && !progress; ++k) {
+            const unsigned c = cells[k] == 0 ? candidates(k) : 0;
+            if (std::popcount(c) == 1) {
+                cells[k] = std::countr_zero(c);
+                progress = true;
+            }
+        }
+        for (int unit = 0; unit < 27 && hiddenToo && !progress; ++unit) {
+            std::vector<int> members;
+            for (int k = 0; k < 81; ++k) {
+                if ((unit < 9 && k / 9 == unit) || (unit >= 9 && unit < 18 && k % 9 == unit - 9)
+                    || (unit >= 18 && (k / 27) * 3 + (k % 9) / 3 == unit - 18))
+                    members.push_back(k);
+            }
+            for (int d = 1; d <= 9 && !progress; ++d) {
+                int where = -1, places = 0;
+                for (int k : members) {
+                    if (cells[k] == d)
+                        places = 2;
+                    else if (cells[k] == 0 && (candidates(k) & (1u << d))) {
+                        where = k;
+                        ++places;
+                    }
+                }
+                if (places == 1) {
+                    cells[where] = d;
+                    progress = true;
+                }
+            }
+        }
+        if (!progress)
+            return std::find(std::begin(cells), std::end(cells), 0) == std::end(cells);
+    }
+}
+
 QByteArray shippedText()
 {
     QFile file(QStringLiteral(":/puzzles.txt"));
@@ -120,6 +178,7 @@ class TestPuzzleStore : public QObject
 
 private slots:
     void shippedListsFollowTheRules();
+    void difficultiesNeedDifferentTechniques();
     void exampleEntryGivesItsGivensList();
     void drawNeverPicksTheLastEntry();
     void unknownPuzzleTypeNamesNoList();
@@ -167,6 +226,22 @@ void TestPuzzleStore::shippedListsFollowTheRules()
             puzzles.insert(entry.left(162));
         }
     }
+}
+
+void TestPuzzleStore::difficultiesNeedDifferentTechniques()
+{
+    PuzzleStore store;
+    QVERIFY(store.loadResource());
+    // Easy: singles finish it. Medium: naked singles alone get stuck. Hard: singles of
+    // both kinds get stuck.
+    for (const QByteArray &entry : store.list(1))
+        QVERIFY2(solvesWithSingles(entry, true), entry.constData());
+    for (const QByteArray &entry : store.list(2))
+        QVERIFY2(!solvesWithSingles(entry, false), entry.constData());
+    for (const QByteArray &entry : store.list(3))
+        QVERIFY2(!solvesWithSingles(entry, true), entry.constData());
+    // The sample entry is an easy one by this measure, too.
+    QVERIFY(solvesWithSingles(ExampleEntry, true));
 }
 
 void TestPuzzleStore::exampleEntryGivesItsGivensList()
