@@ -1,6 +1,7 @@
 #include "tally/lzrw1kh.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -19,6 +20,7 @@ TLZR::TLZR()
     table.reset(new (std::nothrow) int16_t[HashSize]);
     if (!table)
         throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
+    std::memset(table.get(), 0xFF, sizeof(int16_t) * HashSize);
 }
 
 bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen)
@@ -35,8 +37,23 @@ bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchL
         return false;
     const int limit = std::min(MaxMatch, n - x);
     int m = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight bytes at a time; the first differing byte ends the match.
+        while (m + 8 <= limit) {
+            uint64_t a;
+            uint64_t b;
+            std::memcpy(&a, in + x + m, 8);
+            std::memcpy(&b, in + p + m, 8);
+            if (a != b) {
+                m += std::countr_zero(a ^ b) / 8;
+                goto compared;
+            }
+            m += 8;
+        }
+    }
     while (m < limit && in[x + m] == in[p + m])
         ++m;
+compared:
     if (m < MinMatch)
         return false;
     matchPos = p;
@@ -164,7 +181,18 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                     return ChunkError::TooMuchOutput;
                 const uint8_t *from = out + y - d;
                 uint8_t *to = out + y;
-                if (d >= count) {
+                if (d >= count && y + 16 <= BlockSize) {
+                    // The source lies wholly before the destination: move 16
+                    // bytes at once (the surplus is overwritten by later items
+                    // or lies past the block's end), then the last two.
+                    uint8_t head[16];
+                    std::memcpy(head, from, 16);
+                    std::memcpy(to, head, 16);
+                    if (count > 16) {
+                        to[16] = from[16];
+                        to[17] = from[17];
+                    }
+                } else if (d >= count) {
                     std::memcpy(to, from, size_t(count));
                 } else {
                     for (int k = 0; k < count; ++k)

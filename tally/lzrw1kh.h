@@ -51,7 +51,8 @@ public:
     static ChunkError DecompressChunk(const uint8_t *src, int len, uint8_t *out, int &outLen);
 
     // Looks for a match for in[x ..] within the block in[0 .. n-1] and enters
-    // x into the hash table. Returns true with the match's position and length
+    // x into the hash table. The table starts empty and CompressChunk empties
+    // it again at the start of every block. Returns true with the match's position and length
     // (3 to 18) when one of at least 3 bytes is found.
     bool FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen);
 
