@@ -1,0 +1,1 @@
+// The widget set: flat and picture buttons, tiled backgrounds, link labels.
