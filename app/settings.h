@@ -1,0 +1,88 @@
+#pragma once
+
+#include "client/colortext.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The player's options, phrases and window bounds, kept in section "sudoku"
+// of the settings file. A Settings value is the main window's current option
+// state: load() changes it the way the window's menus change when the file
+// is read (a few keys leave the current value when they are empty), and
+// save() writes it back.
+struct Settings
+{
+    enum class SelectMode { Clicking = 0, Typing = 1 };
+    enum class TurnSound { Classic = 0, New = 1 };
+
+    static constexpr int PhraseCount = 9;
+    using Phrases = std::array<QString, PhraseCount>;
+
+    static const char *const FileName;    // "brenviklobby.ini"
+    static const char *const SectionName; // "sudoku"
+
+    // The phrase buttons' own phrases, 1 to 9.
+    static Phrases builtInPhrases();
+
+    // Chat view font size; any integer read is applied, and only the sizes
+    // 8, 10, 12 and 14 have a checked menu item (textSizeHasMenuItem()).
+    int textSize = 8;
+    quint32 textColor = Bgr::Black;   // 00BBGGRR
+    quint32 actionColor = Bgr::Black; // 00BBGGRR
+
+    // The game type marked in the options dialog, 1 to 3; empty when no type
+    // is marked, which the dialog treats, and saves, as 2.
+    std::optional<int> gameType = 2;
+
+    SelectMode select = SelectMode::Clicking;
+
+    // The dialog's puzzle type, 1 to 3, and whether its radio item is marked:
+    // an out-of-range value in the file unmarks all three items and keeps
+    // the type.
+    int puzzleType = 1;
+    bool puzzleTypeMarked = true;
+
+    Phrases phrases = builtInPhrases();
+
+    bool playSounds = true;
+
+    int top = 3;
+    int left = 3;
+    int width = 734;
+    int height = 485;
+
+    TurnSound turnSound = TurnSound::Classic;
+    bool chatterSounds = false;
+
+    // The values of a fresh window before the file is read: Play Sounds on,
+    // chatter sounds off, Classic, Clicking, size 8, black, the built-in
+    // phrases, Score and Hide, Easy.
+    Settings() = default;
+
+    // Reads the section's keys in the file's documented order and applies
+    // each. A missing file, section or key gives the key's default; values
+    // that cannot be read fall back as each key's rule says. Returns false
+    // when the file could not be read (it is then treated as empty).
+    bool load(const QString &path);
+
+    // Writes every key but the phrases, in order, as key=value. Other
+    // sections and keys of the file are kept. The file is replaced as a
+    // whole through a temporary file in the same folder: on failure the old
+    // file is left as it was and false is returned. An existing file that
+    // cannot be read is never overwritten.
+    bool save(const QString &path) const;
+
+    // Writes Phrase1 ... Phrase9 (the phrase editor's Done), the same way.
+    static bool savePhrases(const QString &path, const Phrases &phrases);
+
+    // "1" Score and Show or "3" First To Complete when marked, else 2.
+    int gameTypeToSave() const;
+    bool textSizeHasMenuItem() const
+    {
+        return textSize == 8 || textSize == 10 || textSize == 12 || textSize == 14;
+    }
+
+    bool operator==(const Settings &) const = default;
+};

@@ -1,0 +1,543 @@
+#include "app/appfolders.h"
+#include "app/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<unreadable>";
+    return file.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+// File permissions do not bind the superuser. When the tests run as root,
+// this takes the identity of "nobody" for its lifetime so that a read-only
+// folder or an unreadable file means what it says.
+class AsOrdinaryUser
+{
+public:
+    AsOrdinaryUser()
+    {
+        // Real and effective ids both, since access() judges by the real
+        // one; the saved ids stay root so that the way back is open.
+        if (geteuid() == 0)
+            m_switched = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0;
+    }
+    ~AsOrdinaryUser()
+    {
+        if (m_switched) {
+            [[maybe_unused]] const int u = setresuid(0, 0, 0);
+            [[maybe_unused]] const int g = setresgid(0, 0, 0);
+        }
+    }
+    bool bound() const { return geteuid() != 0; }
+
+private:
+    bool m_switched = false;
+};
+
+const QByteArray savedDefaults = "[sudoku]\n"
+                                 "Textsize=8\n"
+                                 "Textcolor=clBlack\n"
+                                 "Actioncolor=clBlack\n"
+                                 "Gametype=2\n"
+                                 "Select=0\n"
+                                 "Puzzletype=1\n"
+                                 "Playsounds=true\n"
+                                 "Top=3\n"
+                                 "Left=3\n"
+                                 "Width=734\n"
+                                 "Height=485\n"
+                                 "Turnsound=0\n"
+                                 "ChatterSounds=false\n";
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void missingFileGivesDefaults();
+    void switchesAndModes();
+    void gameTypeMarks();
+    void puzzleTypeMarks();
+    void coloursSizesAndBounds();
+    void phrases();
+    void sectionAndKeysIgnoreCase();
+    void savesKeysInOrder();
+    void saveKeepsForeignSectionsAndKeys();
+    void saveThenLoadGivesTheSameValues();
+    void phraseEditorKeys();
+    void failedSaveLeavesOldFileWhole();
+    void interruptedSaveLeavesOldFileWhole();
+    void unreadableFileIsNeverOverwritten();
+    void garbageLoadsDefaults();
+    void folderForTheFiles();
+
+private:
+    // Loads a file of the given text into a copy of the start value.
+    Settings loaded(const QByteArray &text, Settings start = Settings());
+
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void TestSettings::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("brenviklobby.ini"));
+    QFile::remove(m_path);
+}
+
+Settings TestSettings::loaded(const QByteArray &text, Settings start)
+{
+    writeAll(m_path, text);
+    start.load(m_path);
+    return start;
+}
+
+void TestSettings::missingFileGivesDefaults()
+{
+    Settings s;
+    s.gameType = 1;
+    s.puzzleType = 3;
+    s.textSize = 14;
+    QVERIFY(!s.load(m_dir.filePath(QStringLiteral("none.ini"))));
+
+    QCOMPARE(s.textSize, 8);
+    QCOMPARE(s.textColor, Bgr::Black);
+    QCOMPARE(s.actionColor, Bgr::Black);
+    QCOMPARE(s.gameType, std::optional<int>(3));
+    QCOMPARE(s.select, Settings::SelectMode::Typing);
+    QCOMPARE(s.puzzleType, 1);
+    QVERIFY(s.puzzleTypeMarked);
+    QCOMPARE(s.phrases, Settings::builtInPhrases());
+    QVERIFY(s.playSounds);
+    QCOMPARE(s.top, 3);
+    QCOMPARE(s.left, 3);
+    QCOMPARE(s.width, 734);
+    QCOMPARE(s.height, 485);
+    QCOMPARE(s.turnSound, Settings::TurnSound::Classic);
+    QVERIFY(s.chatterSounds);
+
+    // A file without our section reads the same.
+    Settings other;
+    writeAll(m_path, "[lobby]\nTextsize=14\nSelect=0\n");
+    QVERIFY(other.load(m_path));
+    QCOMPARE(other, s);
+}
+
+void TestSettings::switchesAndModes()
+{
+    // The fresh window has chatter sounds off and Clicking; a file without
+    // the keys turns chatter sounds on and selects Typing.
+    QVERIFY(!Settings().chatterSounds);
+    QCOMPARE(Settings().select, Settings::SelectMode::Clicking);
+    const Settings bare = loaded("[sudoku]\nTextsize=10\n");
+    QVERIFY(bare.chatterSounds);
+    QCOMPARE(bare.select, Settings::SelectMode::Typing);
+
+    // Only the exact text "false" turns a switch off.
+    QVERIFY(loaded("[sudoku]\nPlaysounds=False\n").playSounds);
+    QVERIFY(loaded("[sudoku]\nPlaysounds=\n").playSounds);
+    QVERIFY(loaded("[sudoku]\nPlaysounds=0\n").playSounds);
+    QVERIFY(!loaded("[sudoku]\nPlaysounds=false\n").playSounds);
+    QVERIFY(!loaded("[sudoku]\nChatterSounds=false\n").chatterSounds);
+    QVERIFY(loaded("[sudoku]\nChatterSounds=FALSE\n").chatterSounds);
+
+    // "1" is Typing and New; anything else Clicking and Classic.
+    QCOMPARE(loaded("[sudoku]\nSelect=0\n").select, Settings::SelectMode::Clicking);
+    QCOMPARE(loaded("[sudoku]\nSelect=2\n").select, Settings::SelectMode::Clicking);
+    QCOMPARE(loaded("[sudoku]\nSelect=\n").select, Settings::SelectMode::Clicking);
+    QCOMPARE(loaded("[sudoku]\nTurnsound=1\n").turnSound, Settings::TurnSound::New);
+    QCOMPARE(loaded("[sudoku]\nTurnsound=01\n").turnSound, Settings::TurnSound::Classic);
+}
+
+void TestSettings::gameTypeMarks()
+{
+    Settings start;
+    start.gameType = 1;
+    QCOMPARE(loaded("[sudoku]\nGametype=2\n", start).gameType, std::optional<int>(2));
+    // An empty value leaves the mark alone.
+    QCOMPARE(loaded("[sudoku]\nGametype=\n", start).gameType, std::optional<int>(1));
+    QCOMPARE(loaded("[sudoku]\nGametype=01\n", start).gameType, std::nullopt);
+    QCOMPARE(loaded("[sudoku]\nGametype=x\n", start).gameType, std::nullopt);
+
+    // Seven: no type marked, and the next save writes 2.
+    const Settings seven = loaded("[sudoku]\nGametype=7\n", start);
+    QCOMPARE(seven.gameType, std::nullopt);
+    QVERIFY(seven.save(m_path));
+    QVERIFY(readAll(m_path).contains("\nGametype=2\n"));
+}
+
+void TestSettings::puzzleTypeMarks()
+{
+    Settings start;
+    start.puzzleType = 2;
+
+    const Settings hard = loaded("[sudoku]\nPuzzletype=3\n", start);
+    QCOMPARE(hard.puzzleType, 3);
+    QVERIFY(hard.puzzleTypeMarked);
+
+    // Out of range: all unmarked, the previous type kept, and saved.
+    const Settings five = loaded("[sudoku]\nPuzzletype=5\n", start);
+    QCOMPARE(five.puzzleType, 2);
+    QVERIFY(!five.puzzleTypeMarked);
+    QVERIFY(five.save(m_path));
+    QVERIFY(readAll(m_path).contains("\nPuzzletype=2\n"));
+    QVERIFY(!loaded("[sudoku]\nPuzzletype=0\n", start).puzzleTypeMarked);
+    QVERIFY(!loaded("[sudoku]\nPuzzletype=-1\n", start).puzzleTypeMarked);
+
+    // Empty or not an integer: nothing changes, the unmarked state included.
+    Settings unmarked = start;
+    unmarked.puzzleTypeMarked = false;
+    for (const char *value : {"", "two", "2.0"}) {
+        const Settings s = loaded(QByteArray("[sudoku]\nPuzzletype=") + value + "\n", unmarked);
+        QCOMPARE(s.puzzleType, 2);
+        QVERIFY(!s.puzzleTypeMarked);
+    }
+}
+
+void TestSettings::coloursSizesAndBounds()
+{
+    QCOMPARE(loaded("[sudoku]\nTextcolor=$000000FF\n").textColor, Bgr::Red);
+    QCOMPARE(loaded("[sudoku]\nTextcolor=clRed\n").textColor, Bgr::Red);
+    QCOMPARE(loaded("[sudoku]\nTextcolor=CLRED\n").textColor, Bgr::Red);
+    QCOMPARE(loaded("[sudoku]\nActioncolor=16711680\n").actionColor, Bgr::Blue);
+
+    Settings start;
+    start.textColor = Bgr::Blue;
+    start.actionColor = Bgr::Red;
+    const Settings bad = loaded("[sudoku]\nTextcolor=reddish\nActioncolor=\n", start);
+    QCOMPARE(bad.textColor, Bgr::Black);
+    QCOMPARE(bad.actionColor, Bgr::Black);
+
+    const Settings odd = loaded("[sudoku]\nTextsize=11\nTop=-20\nLeft=abc\nWidth=\n"
+                                "Height=99999999999\n");
+    QCOMPARE(odd.textSize, 11);
+    QVERIFY(!odd.textSizeHasMenuItem());
+    QCOMPARE(odd.top, -20);
+    QCOMPARE(odd.left, 3);
+    QCOMPARE(odd.width, 734);
+    QCOMPARE(odd.height, 485);
+    QCOMPARE(loaded("[sudoku]\nTextsize=  14  \n").textSize, 14);
+    QCOMPARE(loaded("[sudoku]\nTextsize=big\n").textSize, 8);
+}
+
+void TestSettings::phrases()
+{
+    Settings start;
+    start.phrases[1] = QStringLiteral("Edited earlier");
+    const Settings s = loaded("[sudoku]\nPhrase1=\nPhrase3=Hi there, all = friends; ok\n"
+                              "Phrase9=Zo\xc3\xab\nPhrase7=caf\xe9\nPhrase10=ignored\n",
+                              start);
+    Settings::Phrases expected = Settings::builtInPhrases();
+    expected[1] = QStringLiteral("Edited earlier");
+    expected[2] = QStringLiteral("Hi there, all = friends; ok");
+    expected[6] = QStringLiteral("caf\u00e9"); // a Latin-1 byte
+    expected[8] = QStringLiteral("Zo\u00eb");
+    for (int i = 0; i < Settings::PhraseCount; ++i)
+        QCOMPARE(s.phrases[size_t(i)], expected[size_t(i)]);
+}
+
+void TestSettings::sectionAndKeysIgnoreCase()
+{
+    const Settings s = loaded("[SUDOKU]\nTEXTSIZE=12\nplaysounds=false\nphrase4=Yo\n");
+    QCOMPARE(s.textSize, 12);
+    QVERIFY(!s.playSounds);
+    QCOMPARE(s.phrases[3], QStringLiteral("Yo"));
+
+    // Saving updates the keys where they stand, in their own spelling.
+    QVERIFY(s.save(m_path));
+    const QByteArray text = readAll(m_path);
+    QVERIFY(text.startsWith("[SUDOKU]\nTEXTSIZE=12\nplaysounds=false\nphrase4=Yo\nTextcolor="));
+    QCOMPARE(text.toLower().count("textsize"), 1);
+}
+
+void TestSettings::savesKeysInOrder()
+{
+    QVERIFY(Settings().save(m_path));
+    QCOMPARE(readAll(m_path), savedDefaults);
+
+    Settings s;
+    s.textSize = 12;
+    s.textColor = Bgr::Red;
+    s.actionColor = 0x80FF40;
+    s.gameType = 3;
+    s.select = Settings::SelectMode::Typing;
+    s.puzzleType = 2;
+    s.playSounds = false;
+    s.top = 40;
+    s.left = -5;
+    s.width = 800;
+    s.height = 600;
+    s.turnSound = Settings::TurnSound::New;
+    s.chatterSounds = true;
+    s.phrases[0] = QStringLiteral("not saved here");
+    QVERIFY(s.save(m_path));
+    QCOMPARE(readAll(m_path),
+             QByteArray("[sudoku]\n"
+                        "Textsize=12\n"
+                        "Textcolor=clRed\n"
+                        "Actioncolor=$0080FF40\n"
+                        "Gametype=3\n"
+                        "Select=1\n"
+                        "Puzzletype=2\n"
+                        "Playsounds=false\n"
+                        "Top=40\n"
+                        "Left=-5\n"
+                        "Width=800\n"
+                        "Height=600\n"
+                        "Turnsound=1\n"
+                        "ChatterSounds=true\n"));
+}
+
+void TestSettings::saveKeepsForeignSectionsAndKeys()
+{
+    // Foreign values with bytes that are not UTF-8, "=" and ";" inside.
+    const QByteArray lobby = "[lobby]\n"
+                             "Name=Ren\xe9\n"
+                             "Server=127.0.0.1:9001\n"
+                             "Path=/opt/x=y;z\n";
+    const QByteArray other = "[chess]\n"
+                             "Textsize=14\n"
+                             "Board=wood\n";
+    writeAll(m_path, lobby + "\n[sudoku]\nTextsize=12\nFavourite=Zo\xc3\xab\nPhrase1=Hello\n\n"
+                         + other);
+
+    Settings s;
+    s.load(m_path);
+    s.textSize = 10;
+    QVERIFY(s.save(m_path));
+    QVERIFY(Settings::savePhrases(m_path, s.phrases));
+
+    const QByteArray text = readAll(m_path);
+    QVERIFY2(text.contains(lobby), text.constData());
+    QVERIFY2(text.contains(other), text.constData());
+    QVERIFY(text.contains("\nTextsize=10\nFavourite=Zo\xc3\xab\nPhrase1=Hello\nTextcolor="));
+    QCOMPARE(text.count("Textsize="), 2);
+    QVERIFY(text.endsWith(other));
+
+    // A second round changes nothing.
+    QVERIFY(s.save(m_path));
+    QCOMPARE(readAll(m_path), text);
+}
+
+void TestSettings::saveThenLoadGivesTheSameValues()
+{
+    Settings s;
+    s.textSize = 14;
+    s.textColor = 0x123456;
+    s.actionColor = Bgr::Blue;
+    s.gameType = 1;
+    s.select = Settings::SelectMode::Clicking;
+    s.puzzleType = 3;
+    s.playSounds = false;
+    s.top = 100;
+    s.left = 200;
+    s.width = 1024;
+    s.height = 768;
+    s.turnSound = Settings::TurnSound::New;
+    s.chatterSounds = false;
+    QVERIFY(s.save(m_path));
+
+    Settings back;
+    QVERIFY(back.load(m_path));
+    QCOMPARE(back, s);
+}
+
+void TestSettings::phraseEditorKeys()
+{
+    QVERIFY(Settings().save(m_path));
+    Settings::Phrases phrases = Settings::builtInPhrases();
+    phrases[2] = QStringLiteral("Well played");
+    phrases[4] = QString();
+    phrases[5] = QStringLiteral("two\r\nlines");
+    QVERIFY(Settings::savePhrases(m_path, phrases));
+
+    const QByteArray text = readAll(m_path);
+    QVERIFY(text.startsWith(savedDefaults));
+    QVERIFY(text.endsWith("\nPhrase3=Well played\nPhrase4=Excellent!\nPhrase5=\n"
+                          "Phrase6=two  lines\nPhrase7=Thanks!\nPhrase8=Way To Go Teamie!\n"
+                          "Phrase9=Good Game Everyone!\n"));
+
+    // The emptied phrase keeps the button's own phrase at the next start.
+    Settings next;
+    next.load(m_path);
+    QCOMPARE(next.phrases[2], QStringLiteral("Well played"));
+    QCOMPARE(next.phrases[4], QStringLiteral("Brilliant!"));
+    QCOMPARE(next.phrases[5], QStringLiteral("two  lines"));
+
+    // The options' save leaves the phrases alone.
+    next.textSize = 12;
+    QVERIFY(next.save(m_path));
+    QVERIFY(readAll(m_path).contains("\nPhrase3=Well played\n"));
+}
+
+void TestSettings::failedSaveLeavesOldFileWhole()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = QDir(folder).filePath(QStringLiteral("brenviklobby.ini"));
+    const QByteArray old = "[lobby]\nName=Ann\n\n[sudoku]\nTextsize=10\n";
+    writeAll(path, old);
+    QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+    QVERIFY(chmod(QFile::encodeName(path).constData(), 0644) == 0);
+    QVERIFY(chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+
+    Settings s;
+    s.textSize = 14;
+    {
+        AsOrdinaryUser user;
+        if (!user.bound())
+            QSKIP("file permissions do not apply to this user");
+        QVERIFY(s.load(path)); // readable
+        s.textSize = 14;
+        QVERIFY(!s.save(path));
+        QVERIFY(!Settings::savePhrases(path, s.phrases));
+    }
+    QVERIFY(chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("brenviklobby.ini")});
+}
+
+void TestSettings::interruptedSaveLeavesOldFileWhole()
+{
+    // The new text cannot be written in full: the file size limit stops the
+    // temporary file after a few bytes.
+    const QByteArray old = "[sudoku]\nTextsize=10\n";
+    writeAll(m_path, old);
+
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &tiny) == 0);
+    Settings s;
+    s.textSize = 14;
+    const bool saved1 = s.save(m_path);
+    const bool saved2 = Settings::savePhrases(m_path, s.phrases);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!saved1);
+    QVERIFY(!saved2);
+    QCOMPARE(readAll(m_path), old);
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("brenviklobby.ini")});
+}
+
+void TestSettings::unreadableFileIsNeverOverwritten()
+{
+    // Saving keeps the other sections, so a file it cannot read must stay.
+    const QByteArray old = "[lobby]\nName=Ann\n";
+    writeAll(m_path, old);
+    QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), 0777) == 0);
+    QVERIFY(chmod(QFile::encodeName(m_path).constData(), 0600) == 0);
+    {
+        AsOrdinaryUser user;
+        if (!user.bound())
+            QSKIP("file permissions do not apply to this user");
+        Settings s;
+        s.textSize = 14;
+        QVERIFY(!s.load(m_path));
+        QCOMPARE(s.textSize, 8); // treated as empty
+        QVERIFY(!s.save(m_path));
+    }
+    QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), 0700) == 0);
+    QCOMPARE(readAll(m_path), old);
+
+    // A folder in the file's place can be neither read nor replaced.
+    const QString folder = m_dir.filePath(QStringLiteral("adir.ini"));
+    QVERIFY(QDir().mkpath(folder));
+    Settings s;
+    QVERIFY(!s.load(folder));
+    QVERIFY(!s.save(folder));
+    QVERIFY(QFileInfo(folder).isDir());
+}
+
+void TestSettings::garbageLoadsDefaults()
+{
+    Settings defaults;
+    defaults.load(m_dir.filePath(QStringLiteral("none.ini")));
+
+    QByteArray noise;
+    quint32 x = 12345;
+    for (int i = 0; i < 5000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise.append(char(x >> 24));
+    }
+    static const char withNul[] = "[sudoku]\nTextsize=12\0Top=7\n";
+    const QByteArray samples[] = {
+        noise,
+        QByteArray("[sudoku"),
+        QByteArray("[sudoku]\n=\n==\n=x\n[\n]\n"),
+        QByteArray(withNul, sizeof(withNul) - 1),
+        QByteArray(100000, '['),
+        QByteArray("\xef\xbb\xbf[sudoku]\nTextsize"),
+        QByteArray("[sudoku]\nPhrase1=<<<END\nline\nEND\n"),
+    };
+    for (const QByteArray &sample : samples) {
+        Settings s = loaded(sample);
+        s.phrases = defaults.phrases;
+        if (sample.startsWith("[sudoku]\nTextsize=12")) {
+            QCOMPARE(s.textSize, 12); // the rest is past a NUL byte
+            s.textSize = 8;
+        }
+        if (sample.startsWith("[sudoku]\nPhrase1="))
+            QCOMPARE(loaded(sample).phrases[0], QStringLiteral("<<<END"));
+        QCOMPARE(s, defaults);
+        QVERIFY(s.save(m_path));
+    }
+}
+
+void TestSettings::folderForTheFiles()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCOMPARE(writableFolderOr(m_dir.path()), m_dir.path());
+
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString missing = m_dir.filePath(QStringLiteral("not/there"));
+    QCOMPARE(writableFolderOr(missing), config);
+    QVERIFY(QFileInfo(config).isDir());
+    QCOMPARE(writableFolderOr(QString()), config);
+
+    const QString locked = m_dir.filePath(QStringLiteral("ro"));
+    QVERIFY(QDir().mkpath(locked));
+    QVERIFY(chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+    QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+    {
+        AsOrdinaryUser user;
+        if (user.bound())
+            QCOMPARE(writableFolderOr(locked), config);
+    }
+    QVERIFY(chmod(QFile::encodeName(locked).constData(), 0755) == 0);
+
+    QCOMPARE(QFileInfo(settingsFilePath()).fileName(), QStringLiteral("brenviklobby.ini"));
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "test_settings.moc"
