@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QPixmap>
+
+// The board's artwork, drawn by the program itself at device pixel ratio 1 so
+// that every picture has exactly the size the board's geometry expects.
+//
+// The render* functions paint a fresh picture each call; the accessors below
+// them paint once and hand out the cached pixmaps. All of them need a
+// QGuiApplication (fonts) and run on the user-interface thread.
+class BoardArt
+{
+public:
+    static constexpr int NumCount = 37;        // imagelist_nums: 0 blank, 1–36 digits
+    static constexpr int HighliteCount = 2;    // imagelist_highlite: plain, highlighted
+    static constexpr int LittleNumCount = 10;  // imagelist_littlenums: 0 blank, 1–9 marks
+    static constexpr QSize NumSize{43, 43};
+    static constexpr QSize HighliteSize{149, 150};
+    static constexpr QSize LittleNumSize{13, 13};
+    static constexpr QSize GridSize{458, 455};       // Image1
+    static constexpr QSize NumberStripSize{58, 171}; // image_select
+    static constexpr QSize PencilStripSize{32, 174}; // image_pencil
+    // Where the board's paint box lies inside the grid picture: the paint box
+    // sits at (5,5) in panel_grid and the picture at (1,1).
+    static constexpr QPoint BoardInGrid{4, 4};
+
+    // Colours of the cell digits by value: 1–9 entered, 10–18 given,
+    // 19–27 another player's, 28–36 confirmed.
+    static QColor digitColour(int value);
+    static QColor maroon() { return QColor(128, 0, 0); }
+    static QColor separator() { return QColor(128, 128, 128); }
+    static QColor littleDigit() { return QColor(104, 104, 104); }
+
+    // One picture of a list by index; out-of-range indexes give picture 0.
+    static QImage renderNum(int index);
+    static QImage renderHighlite(int index);
+    static QImage renderLittleNum(int index);
+    static QImage renderGrid();
+    static QImage renderNumberStrip();
+    static QImage renderPencilStrip();
+
+    // Cached pictures, built on first use.
+    static const QList<QPixmap> &imagelist_nums();
+    static const QList<QPixmap> &imagelist_highlite();
+    static const QList<QPixmap> &imagelist_littlenums();
+    static const QPixmap &gridPicture();
+    static const QPixmap &numberStrip();
+    static const QPixmap &pencilStrip();
+
+    // Picture index of a list, clamped the same way as the render functions.
+    static const QPixmap &num(int index);
+    static const QPixmap &highlite(int index);
+    static const QPixmap &littleNum(int index);
+};

@@ -1,1 +1,0 @@
-// The widget set: flat and picture buttons, tiled backgrounds, link labels.
