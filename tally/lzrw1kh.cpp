@@ -181,17 +181,16 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                     return ChunkError::TooMuchOutput;
                 const uint8_t *from = out + y - d;
                 uint8_t *to = out + y;
-                if (d >= count && y + 16 <= BlockSize) {
+                if (d >= count && y + MaxMatch <= BlockSize) {
                     // The source lies wholly before the destination: move 16
-                    // bytes at once (the surplus is overwritten by later items
-                    // or lies past the block's end), then the last two.
+                    // bytes at once, then two more for the longest copies. The
+                    // surplus stays inside the block and is overwritten by later
+                    // items or lies past the block's end.
                     uint8_t head[16];
                     std::memcpy(head, from, 16);
                     std::memcpy(to, head, 16);
-                    if (count > 16) {
-                        to[16] = from[16];
-                        to[17] = from[17];
-                    }
+                    if (count > 16)
+                        std::memcpy(to + 16, from + 16, 2);
                 } else if (d >= count) {
                     std::memcpy(to, from, size_t(count));
                 } else {

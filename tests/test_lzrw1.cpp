@@ -240,6 +240,14 @@ void TestLzrw1::chunkCoderLimits()
     QCOMPARE(back[32759], uint8_t('z'));
     QCOMPARE(back[32767], uint8_t('a'));
 
+    // A 17-byte copy that ends exactly at the block's end.
+    QByteArray copyToEnd = runItems(8, 'z').replace(1, 2, hex("FF 80"));
+    copyToEnd.replace(copyToEnd.size() - 4, 4, hex("00 0F E6 7A 01 1E"));
+    std::vector<uint8_t> src(copyToEnd.begin(), copyToEnd.end());
+    QCOMPARE(TLZR::DecompressChunk(src.data(), int(src.size()), back.data(), backLen), TLZR::ChunkError::None);
+    QCOMPARE(backLen, TLZR::BlockSize);
+    QCOMPARE(back[32767], uint8_t('z'));
+
     // Chunk data of length 0 or 1 is an empty block, whatever its first byte.
     const uint8_t one = 0x40;
     QCOMPARE(TLZR::DecompressChunk(&one, 1, back.data(), backLen), TLZR::ChunkError::None);
