@@ -384,7 +384,8 @@ void TServer::checkit(FieldReader &f, int senderSlot)
         const int r = f.takeInt();
         const int d = f.takeInt();
         const bool cellOnBoard = onBoard(c) && onBoard(r);
-        if (cellOnBoard && d == solution[c - 1][r - 1]) {
+        // A digit outside 1-9 is wrong even where no solution is known yet.
+        if (cellOnBoard && onBoard(d) && d == solution[c - 1][r - 1]) {
             ++right;
             const QByteArray group = Msg::cellList({{c, r, d}});
             int &shared = sharedBoard[c - 1][r - 1];

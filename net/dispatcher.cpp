@@ -8,11 +8,7 @@ Dispatcher::Dispatcher(int intervalMs, QObject *parent) : QObject(parent)
 {
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        dispatchOne();
-        if (m_queue.empty())
-            m_timer.stop();
-    });
+    connect(&m_timer, &QTimer::timeout, this, [this] { dispatchOne(); });
 }
 
 void Dispatcher::setHandler(const QByteArray &name, Handler handler)
@@ -47,10 +43,15 @@ void Dispatcher::splitEntry(const QByteArray &entry, QByteArray &name, QByteArra
 
 bool Dispatcher::dispatchOne()
 {
-    if (m_queue.empty())
+    if (m_queue.empty()) {
+        m_timer.stop();
         return false;
+    }
     const Entry entry = std::move(m_queue.front());
     m_queue.pop_front();
+    // Nothing left to wait for: the timer sleeps until the next entry comes.
+    if (m_queue.empty())
+        m_timer.stop();
 
     QByteArray name, args;
     splitEntry(entry.text, name, args);

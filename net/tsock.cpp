@@ -31,7 +31,12 @@ TSock::TSock(QObject *parent) : Connection(parent) {}
 TSock::TSock(QTcpSocket *accepted, QObject *parent) : Connection(parent)
 {
     attach(accepted);
-    m_hostName = accepted->peerAddress().toString();
+    // The listener takes IPv4 peers on a dual-stack socket; name them by their
+    // dotted address, not the mapped IPv6 form.
+    const QHostAddress peer = accepted->peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4);
+    m_hostName = isV4 ? QHostAddress(v4).toString() : peer.toString();
     m_portName = QString::number(accepted->localPort());
     m_connected = accepted->state() == QAbstractSocket::ConnectedState;
 }

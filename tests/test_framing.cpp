@@ -1,0 +1,307 @@
+#include "net/dispatcher.h"
+#include "net/errors.h"
+#include "net/fieldreader.h"
+#include "net/framebuffer.h"
+#include "net/messages.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+namespace {
+
+const char FF = '\xFF';
+
+// A dispatcher whose handlers write what they were given into a log.
+struct Recorder
+{
+    Dispatcher dispatcher{10};
+    QStringList log;
+    QStringList errors;
+
+    Recorder()
+    {
+        for (const QByteArray &name : Msg::hostNames()) {
+            dispatcher.setHandler(name, [this, name](const QByteArray &args, int origin) {
+                log << QString::fromLatin1(name + '|' + args + '|' + QByteArray::number(origin));
+            });
+        }
+        dispatcher.setErrorSink([this](const QString &text) { errors << text; });
+    }
+    void drain()
+    {
+        while (dispatcher.dispatchOne()) {
+        }
+    }
+};
+
+} // namespace
+
+class TestFraming : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cutsMessagesAtTerminators();
+    void joinsMessagesSplitOverReads();
+    void boundsPendingText();
+    void dispatchesByExactName();
+    void handlerErrorEndsOnlyThatHandler();
+    void timerRunsOnlyWhileEntriesWait();
+    void timerDispatchesOneEntryPerTick();
+    void readsFields();
+    void refusesNonIntegerFields_data();
+    void refusesNonIntegerFields();
+    void buildsTheWorkedExamples();
+    void buildsHostMessages();
+};
+
+void TestFraming::cutsMessagesAtTerminators()
+{
+    FrameBuffer buffer;
+    // Two messages in one read, ending exactly on the terminator.
+    QCOMPARE(buffer.append(QByteArray("CMD_chat+1+a|clRed") + FF + "CMD_full+" + FF),
+             (QList<QByteArray>{"CMD_chat+1+a|clRed", "CMD_full+"}));
+    QCOMPARE(buffer.pending(), QByteArray());
+
+    // Two terminators in a row give an empty entry between them.
+    QCOMPARE(buffer.append(QByteArray("a") + FF + FF + "b" + FF),
+             (QList<QByteArray>{"a", "", "b"}));
+    QVERIFY(buffer.pending().isEmpty());
+
+    // Any byte but the terminator is text, a NUL included.
+    const QByteArray withNul("CMD_chat+1+x\0y|clRed", 20);
+    QCOMPARE(buffer.append(withNul + FF), QList<QByteArray>{withNul});
+
+    QCOMPARE(FrameBuffer::frame("CMD_full+"), QByteArray("CMD_full+\xFF"));
+    QCOMPARE(FrameBuffer::frame(""), QByteArray(1, FF));
+}
+
+void TestFraming::joinsMessagesSplitOverReads()
+{
+    FrameBuffer buffer;
+    QVERIFY(buffer.append("CMD_check").isEmpty());
+    QCOMPARE(buffer.pending(), QByteArray("CMD_check"));
+    QVERIFY(buffer.append("it+2+3").isEmpty());
+    QCOMPARE(buffer.append(QByteArray("+7+4") + FF + "CMD_ch"),
+             QList<QByteArray>{"CMD_checkit+2+3+7+4"});
+    QCOMPARE(buffer.pending(), QByteArray("CMD_ch"));
+    QCOMPARE(buffer.append(QByteArray("at+1+hi|clBlack") + FF),
+             QList<QByteArray>{"CMD_chat+1+hi|clBlack"});
+    QVERIFY(buffer.pending().isEmpty());
+
+    // Byte by byte: the same messages, nothing lost or doubled.
+    const QByteArray wire = QByteArray("CMD_a+1") + FF + FF + "CMD_b+2" + FF + "CMD_c";
+    QList<QByteArray> got;
+    FrameBuffer slow;
+    for (char c : wire)
+        got += slow.append(QByteArray(1, c));
+    QCOMPARE(got, (QList<QByteArray>{"CMD_a+1", "", "CMD_b+2"}));
+    QCOMPARE(slow.pending(), QByteArray("CMD_c"));
+}
+
+void TestFraming::boundsPendingText()
+{
+    FrameBuffer buffer;
+    buffer.append(QByteArray(FrameBuffer::MaxPending, 'x'));
+    QVERIFY(!buffer.overflowed());
+    buffer.append("x");
+    QVERIFY(buffer.overflowed());
+    // A terminator ends the long text; what follows starts afresh.
+    const QList<QByteArray> out = buffer.append(QByteArray(1, FF) + "y");
+    QCOMPARE(out.size(), 1);
+    QCOMPARE(out.first().size(), FrameBuffer::MaxPending + 1);
+    QVERIFY(!buffer.overflowed());
+    QCOMPARE(buffer.pending(), QByteArray("y"));
+}
+
+void TestFraming::dispatchesByExactName()
+{
+    Recorder r;
+    r.dispatcher.enqueue("CMD_full", 1);           // no "+": no name
+    r.dispatcher.enqueue("", 1);                   // two terminators in a row
+    r.dispatcher.enqueue("+CMD_chat+1+x", 1);      // empty name
+    r.dispatcher.enqueue("cmd_chat+1+hi|clRed", 1); // other letter case
+    r.dispatcher.enqueue("CMD_chatx+1+hi", 1);     // longer name
+    r.dispatcher.enqueue("CMD_cha+1+hi", 1);       // shorter name
+    r.dispatcher.enqueue("CMD_sendlogininfo+1", 1); // the other side's name
+    r.dispatcher.enqueue("CMD_chat+1+a+b|clRed", 2);
+    r.dispatcher.enqueue("CMD_kickhim+", 3);
+    QCOMPARE(r.dispatcher.size(), 9);
+    QCOMPARE(r.dispatcher.pendingFrom(1), 7);
+
+    // One entry per call, in queue order; dropped entries still use their turn.
+    for (int i = 0; i < 7; ++i)
+        QVERIFY(r.dispatcher.dispatchOne());
+    QVERIFY(r.log.isEmpty());
+    QVERIFY(r.dispatcher.dispatchOne());
+    QCOMPARE(r.log, QStringList{"CMD_chat|1+a+b|clRed|2"});
+    QVERIFY(r.dispatcher.dispatchOne());
+    QCOMPARE(r.log.last(), QStringLiteral("CMD_kickhim||3"));
+    QVERIFY(!r.dispatcher.dispatchOne());
+    QVERIFY(r.errors.isEmpty());
+}
+
+void TestFraming::handlerErrorEndsOnlyThatHandler()
+{
+    Dispatcher dispatcher(10);
+    QStringList errors;
+    QList<int> done;
+    dispatcher.setErrorSink([&](const QString &text) { errors << text; });
+    dispatcher.setHandler("CMD_checkit", [&](const QByteArray &args, int) {
+        FieldReader f(args);
+        while (!f.atEnd())
+            done << f.takeInt(); // what was read before the bad field stays done
+    });
+    dispatcher.setHandler("CMD_kickhim", [&](const QByteArray &, int) {
+        throw ESockException(QStringLiteral("Send - Socket Not Connected"));
+    });
+    dispatcher.enqueue("CMD_checkit+2+3+x+4");
+    dispatcher.enqueue("CMD_kickhim+1+2+");
+    dispatcher.enqueue("CMD_checkit+5");
+    QVERIFY(dispatcher.dispatchOne());
+    QCOMPARE(done, (QList<int>{2, 3}));
+    QCOMPARE(errors, QStringList{"'x' is not a valid integer value"});
+    QVERIFY(dispatcher.dispatchOne());
+    QCOMPARE(errors.last(), QStringLiteral("Send - Socket Not Connected"));
+    QVERIFY(dispatcher.dispatchOne());
+    QCOMPARE(done, (QList<int>{2, 3, 5}));
+    QCOMPARE(errors.size(), 2);
+}
+
+void TestFraming::timerRunsOnlyWhileEntriesWait()
+{
+    Recorder r;
+    QVERIFY(!r.dispatcher.timerActive());
+    r.dispatcher.enqueue("CMD_chat+1+a|clRed");
+    r.dispatcher.enqueue("CMD_chat+1+b|clRed");
+    QVERIFY(r.dispatcher.timerActive());
+    QVERIFY(r.dispatcher.dispatchOne());
+    QVERIFY(r.dispatcher.timerActive());
+    // Emptied by a direct call: nothing left to wake up for.
+    QVERIFY(r.dispatcher.dispatchOne());
+    QVERIFY(!r.dispatcher.timerActive());
+
+    // Emptied by its own ticks.
+    r.dispatcher.enqueue("CMD_chat+1+c|clRed");
+    QVERIFY(r.dispatcher.timerActive());
+    QTRY_COMPARE(r.log.size(), 3);
+    QTRY_VERIFY(!r.dispatcher.timerActive());
+    // An entry dropped unread also counts as taken.
+    r.dispatcher.enqueue("nonsense");
+    QTRY_VERIFY(!r.dispatcher.timerActive());
+    QCOMPARE(r.dispatcher.size(), 0);
+}
+
+void TestFraming::timerDispatchesOneEntryPerTick()
+{
+    Recorder r;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 10; ++i)
+        r.dispatcher.enqueue("CMD_chat+1+" + QByteArray::number(i) + "|clRed");
+    QTRY_COMPARE(r.log.size(), 10);
+    // Ten entries at one per 10 ms tick cannot be done in less than ~100 ms.
+    QVERIFY2(clock.elapsed() >= 90, qPrintable(QString::number(clock.elapsed())));
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(r.log.at(i), QStringLiteral("CMD_chat|1+%1|clRed|0").arg(i));
+}
+
+void TestFraming::readsFields()
+{
+    FieldReader f("3+-12+Ann+with+plus");
+    QCOMPARE(f.takeInt(), 3);
+    QCOMPARE(f.takeInt(), -12);
+    QCOMPARE(f.take(), QByteArray("Ann"));
+    QCOMPARE(f.rest(), QByteArray("with+plus"));
+    QCOMPARE(f.take(), QByteArray("with"));
+    QCOMPARE(f.take(), QByteArray("plus"));
+    QVERIFY(f.atEnd());
+    QCOMPARE(f.take(), QByteArray());
+
+    // Empty fields are fields; a trailing "+" ends the last one.
+    FieldReader g("1+2++15+");
+    QCOMPARE(g.take(), QByteArray("1"));
+    QCOMPARE(g.take(), QByteArray("2"));
+    QCOMPARE(g.take(), QByteArray(""));
+    QCOMPARE(g.takeInt(), 15);
+    QVERIFY(g.atEnd());
+
+    QCOMPARE(FieldReader::toInt("2147483647"), 2147483647);
+    QCOMPARE(FieldReader::toInt("-2147483648"), int(-2147483647 - 1));
+    QCOMPARE(FieldReader::toInt("007"), 7);
+}
+
+void TestFraming::refusesNonIntegerFields_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::newRow("letter") << QByteArray("x");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("sign only") << QByteArray("-");
+    QTest::newRow("space") << QByteArray(" 1");
+    QTest::newRow("trailing") << QByteArray("1a");
+    QTest::newRow("too big") << QByteArray("2147483648");
+    QTest::newRow("too small") << QByteArray("-2147483649");
+    QTest::newRow("huge") << QByteArray("99999999999999999999999");
+}
+
+void TestFraming::refusesNonIntegerFields()
+{
+    QFETCH(QByteArray, field);
+    QVERIFY(!FieldReader::isInt(field));
+    FieldReader f(field + "+5");
+    try {
+        f.takeInt();
+        QFAIL("no error raised");
+    } catch (const EConvertError &e) {
+        QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value")
+                               .arg(QString::fromLatin1(field)));
+    }
+    // The bad field is gone; the reader goes on after it.
+    QCOMPARE(f.takeInt(), 5);
+}
+
+void TestFraming::buildsTheWorkedExamples()
+{
+    QCOMPARE(Msg::checkIt(2, {{3, 7, 4}}), QByteArray("CMD_checkit+2+3+7+4"));
+    QCOMPARE(Msg::checkResult(2, 1, 0), QByteArray("CMD_checkresult+2+1+0+"));
+    QCOMPARE(Msg::correctList(2, "+3+7+4+0"), QByteArray("CMD_correct+2+3+7+4+0"));
+    QCOMPARE(Msg::hisScore(2, 15, 1), QByteArray("CMD_hisscore+2+15+1+"));
+    QCOMPARE(Msg::highliteIt(2, {4}), QByteArray("CMD_highliteit+2+4"));
+    QCOMPARE(Msg::chatLine(3, "hi", "clBlack"), QByteArray("CMD_chat+3+hi|clBlack"));
+    QCOMPARE(Msg::chatRelay("Ann", "hi|clBlack"), QByteArray("CMD_chat+Ann chats: hi|clBlack"));
+    const int scores[4] = {15, 0, 0, 0};
+    QCOMPARE(Msg::loadStats(1, 2, scores), QByteArray("CMD_loadstats+1+2++15+0+0+0+"));
+}
+
+void TestFraming::buildsHostMessages()
+{
+    QCOMPARE(Msg::sendLoginInfo(5), QByteArray("CMD_sendlogininfo+5"));
+    QCOMPARE(Msg::fullHouse(), QByteArray("CMD_full+"));
+    QCOMPARE(Msg::wrongVersion(), QByteArray("CMD_wrongversion+"));
+    QCOMPARE(Msg::loginInfo(2, "1.0.2", "A+B"), QByteArray("CMD_logininfo+2+1.0.2+A+B"));
+    QCOMPARE(Msg::newPlayerInfo(2, "A+B"), QByteArray("CMD_newplayerinfo+2+A+B"));
+    QCOMPARE(Msg::existingPlayers(3, ""), QByteArray("CMD_existingplayers+3+"));
+    QCOMPARE(Msg::haveWrongVersion("Bo"), QByteArray("CMD_havewrongversion+Bo"));
+    QCOMPARE(Msg::theBoard(4, "+1+2+2+1+3+8"), QByteArray("CMD_theboard+4+1+2+2+1+3+8"));
+    QCOMPARE(Msg::cellList({{1, 2, 2}, {1, 3, 8}}), QByteArray("+1+2+2+1+3+8"));
+    QCOMPARE(Msg::startGame("Bo", 3, 1), QByteArray("CMD_startgame+Bo+3+1+"));
+    QCOMPARE(Msg::startGameRelay("Bo", "x", 2), QByteArray("CMD_startgame+Bo+x+2+"));
+    QCOMPARE(Msg::nextPlayer(6), QByteArray("CMD_nextplayer+6+"));
+    QCOMPARE(Msg::highliteIt(1, {1, 5, 9}), QByteArray("CMD_highliteit+1+1+5+9"));
+    QCOMPARE(Msg::hisScore(1, -6, -3), QByteArray("CMD_hisscore+1+-6+-3+"));
+    QCOMPARE(Msg::winnerIs("A and B and D"), QByteArray("CMD_winner+A and B and D+"));
+    QCOMPARE(Msg::playerDisconnected(3, ""), QByteArray("CMD_playerdisconnected+3+"));
+    QCOMPARE(Msg::justWatch(2, 1), QByteArray("CMD_justwatch+2+1"));
+    QCOMPARE(Msg::justWatching(2, 2), QByteArray("CMD_justwatching+2+2"));
+    QCOMPARE(Msg::actionLine(1, "waves", "clRed"), QByteArray("CMD_action+1+waves|clRed"));
+    QCOMPARE(Msg::actionRelay("Bo", "waves|clRed"), QByteArray("CMD_action+Bo waves|clRed"));
+    QCOMPARE(Msg::playASound(2, 17), QByteArray("CMD_playasound+2+wave17+"));
+    QCOMPARE(Msg::playASoundRelay(2, "wave17+"), QByteArray("CMD_playasound+2+wave17+"));
+    QCOMPARE(Msg::kickHim(1, 7), QByteArray("CMD_kickhim+1+7+"));
+    QCOMPARE(Msg::generatingNotice(), QByteArray("CMD_generating+"));
+    QCOMPARE(Msg::hostNames().size(), 8);
+    QCOMPARE(Msg::clientNames().size(), 21);
+}
+
+QTEST_GUILESS_MAIN(TestFraming)
+#include "test_framing.moc"
