@@ -1,0 +1,101 @@
+#include "client/chatview.h"
+
+#include "client/colortext.h"
+#include "client/linkfinder.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+ChatView::ChatView(QWidget *parent) : QTextEdit(parent)
+{
+    setObjectName(QStringLiteral("mainchat"));
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    document()->setDocumentMargin(5);
+}
+
+void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int keptScroll = bar->value();
+    const QTextCursor keptCursor = textCursor();
+
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    const bool firstLine = document()->isEmpty();
+    if (!firstLine)
+        cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(QColor::fromRgb(Bgr::toArgb(bgrColour)));
+    const qsizetype colon = line.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        QTextCharFormat bold = format;
+        bold.setFontWeight(QFont::Bold);
+        cursor.insertText(line.left(colon + 1), bold);
+    }
+    cursor.insertText(line.mid(colon + 1), format);
+
+    if (scrollChatOff) {
+        bar->setValue(keptScroll);
+        setTextCursor(keptCursor);
+    } else {
+        cursor.movePosition(QTextCursor::End);
+        setTextCursor(cursor);
+        bar->setValue(bar->maximum());
+    }
+}
+
+std::optional<LinkRange> ChatView::linkRangeAt(const QPoint &viewportPos, QTextBlock &block) const
+{
+    const QTextCursor at = cursorForPosition(viewportPos);
+    block = at.block();
+    if (!block.isValid())
+        return std::nullopt;
+    // A point past the end of a line's text is never on a link.
+    QTextCursor end(block);
+    end.movePosition(QTextCursor::EndOfBlock);
+    if (at.position() == end.position() && viewportPos.x() > cursorRect(end).right() + 1)
+        return std::nullopt;
+    return LinkFinder::linkAt(block.text(), at.position() - block.position());
+}
+
+QString ChatView::linkAt(const QPoint &viewportPos) const
+{
+    QTextBlock block;
+    const auto link = linkRangeAt(viewportPos, block);
+    return link ? link->url : QString();
+}
+
+void ChatView::mouseMoveEvent(QMouseEvent *event)
+{
+    const bool onLink = !linkAt(event->position().toPoint()).isEmpty();
+    viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+    QTextEdit::mouseMoveEvent(event);
+}
+
+void ChatView::mousePressEvent(QMouseEvent *event)
+{
+    QTextEdit::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton)
+        return;
+    QTextBlock block;
+    const auto link = linkRangeAt(event->position().toPoint(), block);
+    if (!link)
+        return;
+    QTextCursor select(block);
+    select.setPosition(block.position() + int(link->start));
+    select.setPosition(block.position() + int(link->start + link->length), QTextCursor::KeepAnchor);
+    setTextCursor(select);
+    emit openLink(link->url);
+}
+
+void ChatView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseReleaseEvent(event);
+    emit released();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "client/linkfinder.h"
+
+#include <QTextBlock>
+#include <QTextEdit>
+
+#include <optional>
+
+// The chat view: every chat line, action and notice in its colour, the part up
+// to the first ":" in bold. With "Scroll Chat Off" new lines arrive without
+// moving the view. Links are shown with a hand cursor and open on a click.
+class ChatView : public QTextEdit
+{
+    Q_OBJECT
+public:
+    explicit ChatView(QWidget *parent = nullptr);
+
+    void addlinetochat(const QString &line, quint32 bgrColour);
+    bool scrollChatOff = false;
+
+    // The link under a point of the view, if any.
+    QString linkAt(const QPoint &viewportPos) const;
+
+signals:
+    void openLink(const QString &url);
+    void released();
+
+protected:
+    std::optional<LinkRange> linkRangeAt(const QPoint &viewportPos, QTextBlock &block) const;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};

@@ -1,0 +1,809 @@
+#include "client/clientsession.h"
+
+#include "client/colortext.h"
+#include "net/fieldreader.h"
+#include "net/messages.h"
+#include "net/wiretext.h"
+
+namespace {
+
+constexpr int ClientTickMs = 1;
+constexpr int PhraseLockMs = 2000;
+
+// Where a click lands: the ranges include the gaps, so every point of the
+// board belongs to a cell.
+constexpr int ColumnEnds[9] = {52, 100, 150, 201, 249, 298, 350, 398, 455};
+constexpr int RowEnds[9] = {51, 99, 149, 199, 247, 297, 348, 395, 453};
+constexpr int EditFillTop[9] = {12, 60, 108, 159, 207, 255, 308, 356, 404};
+constexpr int EditFillLeft[9] = {12, 60, 108, 161, 209, 257, 310, 358, 406};
+
+// Strip rows hold 1 2 / 3 4 / 5 6 / 7 8 / 9 eraser.
+constexpr int StripLeft[5] = {1, 3, 5, 7, 9};
+constexpr int StripRight[5] = {2, 4, 6, 8, 0};
+
+QString seatText(int seat)
+{
+    return QString::number(seat);
+}
+
+} // namespace
+
+ClientSession::ClientSession(QObject *parent) : QObject(parent), m_dispatcher(ClientTickMs, this)
+{
+    m_turntime.setInterval(1000);
+    connect(&m_turntime, &QTimer::timeout, this, &ClientSession::turntimeTimer);
+    m_phraseLock.setSingleShot(true);
+    m_phraseLock.setInterval(PhraseLockMs);
+    m_dispatcher.setErrorSink([this](const QString &text) {
+        emit errorText(text);
+        emit changed();
+    });
+
+    using Handler = void (ClientSession::*)(FieldReader &);
+    const auto add = [this](const char *name, Handler handler) {
+        m_dispatcher.setHandler(name, [this, handler](const QByteArray &args, int) {
+            FieldReader fields(args);
+            (this->*handler)(fields);
+            emit changed();
+        });
+    };
+    add(Msg::sendlogininfo, &ClientSession::sendloginfo);
+    add(Msg::chat, &ClientSession::chatrecieved);
+    add(Msg::action, &ClientSession::chatrecieved);
+    add(Msg::newplayerinfo, &ClientSession::newplayerinfo);
+    add(Msg::havewrongversion, &ClientSession::havewrongversion);
+    add(Msg::wrongversion, &ClientSession::wrongversion);
+    add(Msg::existingplayers, &ClientSession::newplayerinfo);
+    add(Msg::playerdisconnected, &ClientSession::playerdisconnected);
+    add(Msg::startgame, &ClientSession::startthegame);
+    add(Msg::nextplayer, &ClientSession::getnextplayer);
+    add(Msg::winner, &ClientSession::winner);
+    add(Msg::full, &ClientSession::full);
+    add(Msg::justwatching, &ClientSession::justwatching);
+    add(Msg::theboard, &ClientSession::theboard);
+    add(Msg::generating, &ClientSession::generating);
+    add(Msg::checkresult, &ClientSession::checkresult);
+    add(Msg::highliteit, &ClientSession::highliteit);
+    add(Msg::correct, &ClientSession::correct);
+    add(Msg::hisscore, &ClientSession::hisscore);
+    add(Msg::loadstats, &ClientSession::loadstats);
+    add(Msg::playasound, &ClientSession::playasound);
+
+    clearall();
+}
+
+// ---- plumbing ----
+
+void ClientSession::received(const QByteArray &bytes)
+{
+    for (const QByteArray &entry : m_pending.append(bytes))
+        m_dispatcher.enqueue(entry);
+    // A host that never ends its message is not a host worth waiting for.
+    if (m_pending.overflowed())
+        connectionClosed();
+}
+
+void ClientSession::connectionClosed()
+{
+    emit closeRequested();
+}
+
+void ClientSession::addLine(const QString &line, quint32 colour)
+{
+    emit lineAdded(line, colour);
+}
+
+void ClientSession::playsounds(const QString &name)
+{
+    if (playSounds)
+        emit soundRequested(name);
+}
+
+void ClientSession::sendMessage(const QByteArray &text)
+{
+    emit send(text);
+}
+
+void ClientSession::hideChoosers()
+{
+    editFillVisible = false;
+    imageSelectVisible = false;
+    imagePencilVisible = false;
+}
+
+void ClientSession::showCheckButtons(bool visible)
+{
+    buttonCheckVisible = visible;
+    buttonClearVisible = visible;
+}
+
+void ClientSession::startClock()
+{
+    m_turntime.start();
+}
+
+void ClientSession::stopClock()
+{
+    m_turntime.stop();
+}
+
+QString ClientSession::gameTypeText(const QByteArray &gameType) const
+{
+    if (gameType == "1")
+        return QStringLiteral("Score and Show");
+    if (gameType == "2")
+        return QStringLiteral("Score and Hide");
+    return QStringLiteral("First to Complete");
+}
+
+void ClientSession::setGameLabels(const QByteArray &gameType, const QByteArray &puzzleType,
+                                  const QByteArray &teamFlag)
+{
+    if (puzzleType == "3")
+        labelPuzzletype = QStringLiteral("Hard Puzzle");
+    else if (puzzleType == "2")
+        labelPuzzletype = QStringLiteral("Medium Puzzle");
+    else
+        labelPuzzletype = QStringLiteral("Easy Puzzle");
+    labelGametype = gameTypeText(gameType);
+    labelScore = (gameType == "1" || gameType == "2") ? QStringLiteral("Points")
+                                                      : QStringLiteral("Squares Filled");
+    labelTeamgame = teamFlag == "t" ? QStringLiteral("TEAM GAME: ON") : QStringLiteral("GOOD LUCK!");
+    gameTypeCode = gameType;
+}
+
+void ClientSession::updateLeft()
+{
+    labelLeft = QStringLiteral("Empty Squares: ") + QString::number(81 - filledCount);
+}
+
+// ---- roster ----
+
+void ClientSession::sendloginfo(FieldReader &f)
+{
+    mySeat = f.takeInt();
+    loggedIn = true;
+    sendMessage(Msg::loginInfo(mySeat, toWire(versionText), toWire(loginName)));
+}
+
+void ClientSession::chatrecieved(FieldReader &f)
+{
+    const QByteArray text = f.rest();
+    const qsizetype bar = text.indexOf('|');
+    if (bar < 0) {
+        addLine(fromWire(text), FallbackColour);
+        return;
+    }
+    const auto colour = colorFromText(QByteArrayView(text.constData() + bar + 1, text.size() - bar - 1));
+    addLine(fromWire(text.left(bar)), colour.value_or(FallbackColour));
+}
+
+void ClientSession::newplayerinfo(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    const QString name = fromWire(f.rest());
+    if (seat == mySeat) {
+        addLine(QStringLiteral("You are Connected."));
+        emit loadSettingsRequested();
+    } else {
+        addLine(name + QStringLiteral(" is Connected."));
+    }
+    if (seat >= 1 && seat <= SeatCount) {
+        seats[seat].name = name;
+        seats[seat].nameVisible = true;
+    } else {
+        spectators.append(seatText(seat) + QStringLiteral(": ") + name);
+        emit spectatorsChanged();
+        addLine(seat == mySeat ? QStringLiteral("You are spying.") : name + QStringLiteral(" is spying."));
+    }
+    playsounds(QStringLiteral("entered"));
+}
+
+void ClientSession::havewrongversion(FieldReader &f)
+{
+    addLine(fromWire(f.rest()) + QStringLiteral(" has a different version of the game then you."));
+}
+
+void ClientSession::wrongversion(FieldReader &)
+{
+    addLine(QStringLiteral("You have a differnt version of the game then the host."));
+}
+
+void ClientSession::playerdisconnected(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    const QString name = fromWire(f.rest());
+    if (seat >= 1 && seat <= SeatCount) {
+        if (seats[seat].name != QLatin1String("<Waiting>"))
+            addLine(seats[seat].name + QStringLiteral(" disconnected."));
+        seats[seat].name = QStringLiteral("<Waiting>");
+        seats[seat].eyes = false;
+        return;
+    }
+    const QString entry = seatText(seat) + QStringLiteral(": ") + name;
+    const qsizetype at = spectators.indexOf(entry);
+    if (at >= 0) {
+        addLine(name + QStringLiteral(" has left."));
+        spectators.removeAt(at);
+        emit spectatorsChanged();
+    }
+}
+
+void ClientSession::justwatching(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    if (seat < 1 || seat > SeatCount)
+        return;
+    const QByteArray flag = f.take();
+    if (flag == "1") {
+        if (seat == mySeat)
+            justWatchChecked = true;
+        addLine(seats[seat].name + QStringLiteral(" is just watching"));
+        seats[seat].eyes = true;
+    } else {
+        if (seat == mySeat)
+            justWatchChecked = false;
+        addLine(seats[seat].name + QStringLiteral(" is now playing again"));
+        seats[seat].eyes = false;
+    }
+}
+
+void ClientSession::full(FieldReader &)
+{
+    emit messageBox(QStringLiteral("Game is full"), true);
+}
+
+void ClientSession::loadstats(FieldReader &f)
+{
+    const QByteArray gameType = f.take();
+    const QByteArray puzzleType = f.take();
+    const QByteArray team = f.take();
+    for (int seat = 1; seat <= SeatCount; ++seat)
+        seats[seat].score = fromWire(f.take());
+    setGameLabels(gameType, puzzleType, team);
+    gameInProgress = true;
+}
+
+void ClientSession::justWatchClick()
+{
+    if (!loggedIn || !seated())
+        return;
+    sendMessage(Msg::justWatch(mySeat, justWatchChecked ? 2 : 1));
+}
+
+void ClientSession::seatMenuWatch(int seat, bool watch)
+{
+    if (!loggedIn || seat < 1 || seat > SeatCount)
+        return;
+    sendMessage(Msg::justWatch(seat, watch ? 1 : 2));
+}
+
+void ClientSession::kicking(int seat)
+{
+    if (!isHost || !loggedIn)
+        return;
+    sendMessage(Msg::kickHim(mySeat, seat));
+}
+
+ClientSession::SeatMenu ClientSession::seatMenuFor(int seat) const
+{
+    SeatMenu menu;
+    if (seat < 2 || seat > SeatCount)
+        return menu;
+    menu.remove = menu.setWatch = menu.unsetWatch = isHost;
+    if (seats[seat].name == QLatin1String("<Waiting>"))
+        menu.remove = false;
+    return menu;
+}
+
+void ClientSession::startGameClick()
+{
+    if (loggedIn)
+        emit showGameOptions();
+    else
+        emit messageBox(QStringLiteral("You are not connected"), false);
+}
+
+// ---- game flow ----
+
+void ClientSession::clearall()
+{
+    for (int seat = 1; seat <= SeatCount; ++seat) {
+        seats[seat].score = QStringLiteral("0");
+        seats[seat].bonus.clear();
+    }
+    for (int c = 1; c <= 9; ++c) {
+        for (int r = 1; r <= 9; ++r) {
+            board.cells[c][r].value = 0;
+            board.clearMarks(c, r);
+        }
+    }
+    board.resetFrames();
+}
+
+void ClientSession::startthegame(FieldReader &f)
+{
+    board.clearSelection();
+    board.penaltyTicks = 0;
+    hideChoosers();
+    labelLeft.clear();
+    stopClock();
+    clockMode = 0;
+    panelGeneratingVisible = false;
+    panelPenaltyVisible = false;
+    generatingMark = false;
+    buttonStartVisible = false;
+    showCheckButtons(false);
+    justWatchChecked = false;
+    panelWinnerVisible = false;
+
+    const QString name = fromWire(f.take());
+    const QByteArray gameType = f.take();
+    const QByteArray puzzleType = f.take();
+    const QByteArray team = f.take();
+    setGameLabels(gameType, puzzleType, team);
+    const QString kind = gameTypeText(gameType);
+    if (team == "t")
+        addLine(name + QStringLiteral(" has started a TEAM ") + kind + QStringLiteral(" game."));
+    else
+        addLine(name + QStringLiteral(" has started a ") + kind + QStringLiteral(" game."));
+    gameInProgress = true;
+    clearall();
+}
+
+void ClientSession::theboard(FieldReader &f)
+{
+    f.takeInt();
+    int count = 0;
+    while (!f.atEnd()) {
+        const int c = f.takeInt();
+        const int r = f.takeInt();
+        const int d = f.takeInt();
+        if (!BoardState::onBoard(c) || !BoardState::onBoard(r) || !BoardState::onBoard(d))
+            continue;
+        board.cells[c][r].value = d + 9;
+        ++count;
+    }
+    filledCount = count;
+    updateLeft();
+}
+
+void ClientSession::generating(FieldReader &)
+{
+    generatingMark = true;
+    panelGeneratingVisible = true;
+    clockMode = 1;
+    startClock();
+}
+
+void ClientSession::getnextplayer(FieldReader &f)
+{
+    board.clearSelection();
+    editFillVisible = false;
+    stopClock();
+    clockMode = 0;
+    panelGeneratingVisible = false;
+    generatingMark = false;
+
+    turnSeat = f.takeInt();
+    if (turnSeat < 1 || turnSeat > SeatCount)
+        turnSeat = 1;
+    if (seats[turnSeat].name == myName) {
+        labelStatus = QStringLiteral("Your Turn.");
+        playsounds(turnSound == 1 ? QStringLiteral("turnnew") : QStringLiteral("turn"));
+    } else {
+        labelStatus = QStringLiteral("Play Has Begun.");
+        playsounds(QStringLiteral("filled"));
+    }
+    turnSeconds = 0;
+    startClock();
+}
+
+void ClientSession::turntimeTimer()
+{
+    --board.penaltyTicks;
+    if (board.penaltyTicks < 1) {
+        board.penaltyTicks = 0;
+        panelPenaltyVisible = false;
+    }
+    if (clockMode == 1) {
+        if (generatingMark) {
+            generatingCounter = generatingCounter % 6 + 1;
+            generatingText = QStringLiteral("Generating Puzzle. Please Wait")
+                             + QString(generatingCounter, QLatin1Char('.'));
+        }
+        emit changed();
+        return;
+    }
+    ++turnSeconds;
+    if ((turnSeconds >= 1 && turnSeconds <= 10) || turnSeconds == 15 || turnSeconds == 20)
+        playsounds(QStringLiteral("time"));
+    const int seconds = turnSeconds % 60;
+    labelTimer = QStringLiteral("GAME TIME: ") + QString::number(turnSeconds / 60) + QLatin1Char(':')
+                 + (seconds < 10 ? QStringLiteral("0") : QString()) + QString::number(seconds);
+    emit changed();
+}
+
+void ClientSession::checkresult(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    if (seat != mySeat)
+        return;
+    const int right = f.takeInt();
+    const int misplaced = f.takeInt();
+    labelStatus = QString::number(right) + QStringLiteral(" CORRECT ") + QString::number(misplaced)
+                  + QStringLiteral(" MISPLACED");
+    playsounds(misplaced > 0 ? QStringLiteral("wrong") : QStringLiteral("right"));
+    if (misplaced > 0 && gameTypeCode == "3") {
+        board.penaltyTicks = 5;
+        panelPenaltyVisible = true;
+    }
+}
+
+void ClientSession::highliteit(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    if (seat != mySeat)
+        return;
+    board.resetFrames();
+    while (!f.atEnd()) {
+        const int b = f.takeInt();
+        if (b >= 1 && b <= 9)
+            board.boxHighlight[b] = 1;
+    }
+}
+
+void ClientSession::correct(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    while (!f.atEnd()) {
+        const int c = f.takeInt();
+        const int r = f.takeInt();
+        const int d = f.takeInt();
+        const QByteArray flag = f.take();
+        if (!BoardState::onBoard(c) || !BoardState::onBoard(r) || !BoardState::onBoard(d))
+            continue;
+        BoardCell &cell = board.cells[c][r];
+        const int before = filledCount;
+        if (flag == "0" && seat == mySeat) {
+            cell.value = d + 27;
+            ++filledCount;
+        } else if (cell.value > 9) {
+            cell.value = d + 9;
+        } else {
+            cell.value = d + 18;
+            ++filledCount;
+        }
+        if (filledCount != before)
+            updateLeft();
+        board.clearMarks(c, r);
+    }
+}
+
+void ClientSession::hisscore(FieldReader &f)
+{
+    const int seat = f.takeInt();
+    const QString total = fromWire(f.take());
+    const int change = f.takeInt();
+    if (seat < 1 || seat > SeatCount)
+        return;
+    seats[seat].score = total;
+    for (int s = 1; s <= SeatCount; ++s)
+        seats[s].bonus.clear();
+    seats[seat].bonus = change > 0 ? QStringLiteral("+") + QString::number(change) : QString::number(change);
+}
+
+void ClientSession::winner(FieldReader &f)
+{
+    gameInProgress = false;
+    const QString w = fromWire(f.take());
+    playsounds(QStringLiteral("gameover"));
+    buttonCheckVisible = buttonClearVisible = false;
+    imagePencilVisible = imageSelectVisible = editFillVisible = false;
+    panelPenaltyVisible = false;
+    stopClock();
+    const bool mine = seated() && seats[mySeat].name == w;
+    winnerText = mine ? QStringLiteral("You have Won the Game!") : w + QStringLiteral(" has Won the Game!");
+    addLine(winnerText);
+    panelWinnerVisible = true;
+    if (isHost)
+        buttonStartVisible = true;
+    if (seated())
+        emit tallyGame(mine ? QStringLiteral("addtomine") : w);
+}
+
+void ClientSession::playasound(FieldReader &f)
+{
+    const QByteArray seat = f.take();
+    const QByteArray clip = f.take();
+    if (playChatterSounds) {
+        emit soundRequested(QString::fromLatin1(clip));
+        return;
+    }
+    const QStringList &captions = chatterCaptions();
+    const int seatNumber = FieldReader::isInt(seat) ? FieldReader::toInt(seat) : 0;
+    int wave = 0;
+    if (clip.startsWith("wave") && FieldReader::isInt(clip.mid(4)))
+        wave = FieldReader::toInt(clip.mid(4));
+    if (seatNumber < 1 || seatNumber > SeatCount || wave < 1 || wave > 20)
+        return;
+    addLine(seats[seatNumber].name + QStringLiteral(": <Chatter Sound> ") + captions.at(wave));
+}
+
+const QStringList &ClientSession::chatterCaptions()
+{
+    static const QStringList captions = {
+        QStringLiteral("<Cancel>"),       QStringLiteral("Doh"),
+        QStringLiteral("Cough"),          QStringLiteral("Hello"),
+        QStringLiteral("Thank You"),      QStringLiteral("Where have you been?"),
+        QStringLiteral("Snoring"),        QStringLiteral("Sneezing"),
+        QStringLiteral("Sorry"),          QStringLiteral("Welcome"),
+        QStringLiteral("Yeehaa"),         QStringLiteral("Yippee"),
+        QStringLiteral("Oh No"),          QStringLiteral("Applause"),
+        QStringLiteral("Honk"),           QStringLiteral("Oooh"),
+        QStringLiteral("Razzberry"),      QStringLiteral("Cheer"),
+        QStringLiteral("Woman Laughing"), QStringLiteral("Man Laughing"),
+        QStringLiteral("Crying")};
+    return captions;
+}
+
+// ---- board input ----
+
+int ClientSession::columnAt(int x)
+{
+    if (x < 0)
+        return 0;
+    for (int i = 0; i < 9; ++i) {
+        if (x <= ColumnEnds[i])
+            return i + 1;
+    }
+    return 0;
+}
+
+int ClientSession::rowAt(int y)
+{
+    if (y < 0)
+        return 0;
+    for (int i = 0; i < 9; ++i) {
+        if (y <= RowEnds[i])
+            return i + 1;
+    }
+    return 0;
+}
+
+int ClientSession::stripChoice(int x, int y, int rowHeight, int columnWidth)
+{
+    if (y > 139)
+        return -1;
+    int row = y / rowHeight;
+    if (row < 0)
+        row = 0; // a point just above the strip counts as its first row
+    if (row > 4)
+        row = 4;
+    const int side = x / columnWidth;
+    return side == 0 ? StripLeft[row] : StripRight[row];
+}
+
+void ClientSession::boardMouseUp(Qt::MouseButton button, int x, int y)
+{
+    hideChoosers();
+    if (!seated() || !gameInProgress) {
+        showCheckButtons(false);
+        emit changed();
+        return;
+    }
+    const int column = columnAt(x);
+    const int row = rowAt(y);
+    if (column == 0 || row == 0) {
+        emit changed();
+        return;
+    }
+    const int ybase = row <= 3 ? y + 3 : (row <= 6 ? y - 50 : y - 140);
+    if (button == Qt::RightButton) {
+        if (board.cells[column][row].value > 0) {
+            emit changed();
+            return;
+        }
+        const int xbase = column <= 6 ? x + 4 : x - 35;
+        imagePencilPos = QPoint(xbase + 10, ybase + 10);
+        imagePencilVisible = true;
+    } else if (selectMode == 1) {
+        editFillText.clear();
+        editFillPos = QPoint(EditFillLeft[column - 1], EditFillTop[row - 1]);
+        editFillVisible = true;
+    } else {
+        const int xbase = column <= 6 ? x + 4 : x - 60;
+        imageSelectPos = QPoint(xbase + 10, ybase + 10);
+        imageSelectVisible = true;
+    }
+    board.selectedColumn = column;
+    board.selectedRow = row;
+    emit changed();
+}
+
+void ClientSession::image_selectMouseUp(int x, int y)
+{
+    hideChoosers();
+    if (mySeat > SeatCount) {
+        showCheckButtons(false);
+        emit changed();
+        return;
+    }
+    BoardCell *cell = board.selected();
+    const int choice = stripChoice(x, y, 28, 29);
+    if (cell && cell->value <= 9 && choice >= 0 && choice != cell->value) {
+        cell->value = choice;
+        board.clearMarks(board.selectedColumn, board.selectedRow);
+        showCheckButtons(true);
+        editFillText.clear();
+        playsounds(QStringLiteral("putnum"));
+    }
+    emit changed();
+}
+
+void ClientSession::image_pencilMouseUp(int x, int y)
+{
+    hideChoosers();
+    if (mySeat > SeatCount) {
+        showCheckButtons(false);
+        emit changed();
+        return;
+    }
+    BoardCell *cell = board.selected();
+    const int choice = stripChoice(x, y, 27, 16);
+    if (cell && cell->value <= 9 && choice >= 0) {
+        if (choice == 0)
+            board.clearMarks(board.selectedColumn, board.selectedRow);
+        else
+            cell->pencil[choice] = cell->pencil[choice] != 0 ? 0 : choice;
+        playsounds(QStringLiteral("pencil"));
+    }
+    emit changed();
+}
+
+void ClientSession::edit_fillChange(const QString &text)
+{
+    editFillVisible = false;
+    imageSelectVisible = false;
+    if (mySeat > SeatCount) {
+        showCheckButtons(false);
+        emit changed();
+        return;
+    }
+    BoardCell *cell = board.selected();
+    if (text.isEmpty() || !cell || cell->value > 9 || text.size() > 1) {
+        emit changed();
+        return;
+    }
+    const QChar ch = text.at(0);
+    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) {
+        cell->value = ch.unicode() - '0';
+        showCheckButtons(true);
+        editFillText.clear();
+        playsounds(QStringLiteral("putnum"));
+    } else {
+        emit messageBox(QStringLiteral("HAHA"), false);
+    }
+    emit changed();
+}
+
+void ClientSession::typeDigit(int digit)
+{
+    if (!seated() || !gameInProgress)
+        return;
+    BoardCell *cell = board.selected();
+    if (!cell || cell->value > 9 || digit < 0 || digit > 9 || cell->value == digit)
+        return;
+    hideChoosers();
+    cell->value = digit;
+    showCheckButtons(true);
+    playsounds(QStringLiteral("putnum"));
+    emit changed();
+}
+
+void ClientSession::moveSelection(int dColumn, int dRow)
+{
+    if (!seated() || !gameInProgress)
+        return;
+    if (board.selectedColumn == 0) {
+        board.selectedColumn = 1;
+        board.selectedRow = 1;
+    } else {
+        board.selectedColumn = qBound(1, board.selectedColumn + dColumn, 9);
+        board.selectedRow = qBound(1, board.selectedRow + dRow, 9);
+    }
+    hideChoosers();
+    emit changed();
+}
+
+void ClientSession::button_clearClick()
+{
+    if (mySeat > SeatCount) {
+        showCheckButtons(false);
+        emit changed();
+        return;
+    }
+    imageSelectVisible = false;
+    imagePencilVisible = false;
+    board.clearSelection();
+    for (int c = 1; c <= 9; ++c) {
+        for (int r = 1; r <= 9; ++r) {
+            BoardCell &cell = board.cells[c][r];
+            if (cell.value == 0)
+                board.clearMarks(c, r);
+            else if (cell.value >= 1 && cell.value <= 9)
+                cell.value = 0;
+        }
+    }
+    board.resetFrames();
+    playsounds(QStringLiteral("clear"));
+    emit changed();
+}
+
+void ClientSession::button_checkClick()
+{
+    if (mySeat > SeatCount)
+        return;
+    board.resetFrames();
+    imageSelectVisible = false;
+    imagePencilVisible = false;
+    board.clearSelection();
+    QList<Msg::Cell> entries;
+    for (int c = 1; c <= 9; ++c) {
+        for (int r = 1; r <= 9; ++r) {
+            const int v = board.cells[c][r].value;
+            if (v >= 1 && v <= 9)
+                entries.append({c, r, v});
+        }
+    }
+    if (!entries.isEmpty() && loggedIn)
+        sendMessage(Msg::checkIt(mySeat, entries));
+    emit changed();
+}
+
+void ClientSession::setSelectMode(int mode)
+{
+    board.clearSelection();
+    imageSelectVisible = false;
+    editFillVisible = false;
+    editFillText.clear();
+    selectMode = mode == 1 ? 1 : 0;
+    emit saveSettingsRequested();
+    emit changed();
+}
+
+// ---- chat ----
+
+bool ClientSession::sendit(const QString &text, quint32 textColour, quint32 actionColour)
+{
+    if (!loggedIn)
+        return false;
+    if (text.isEmpty())
+        return true;
+    if (!text.startsWith(QLatin1Char('/'))) {
+        sendMessage(Msg::chatLine(mySeat, toWire(text), toWire(colorToText(textColour))));
+    } else if (text.startsWith(QLatin1String("/me"))) {
+        sendMessage(Msg::actionLine(mySeat, toWire(text.mid(4)), toWire(colorToText(actionColour))));
+    }
+    return true;
+}
+
+void ClientSession::sendPhrase(const QString &phrase, quint32 actionColour)
+{
+    if (m_phraseLock.isActive())
+        return;
+    const QByteArray colour = toWire(colorToText(actionColour));
+    if (!phrase.startsWith(QLatin1String("/me ")))
+        sendMessage(Msg::actionLine(mySeat, "says: " + toWire(phrase), colour));
+    else
+        sendMessage(Msg::actionLine(mySeat, toWire(phrase.mid(4)), colour));
+    m_phraseLock.start();
+}
+
+void ClientSession::sendChatterSound(int number)
+{
+    if (number < 1 || number > 20)
+        return;
+    if (seated() && loggedIn)
+        sendMessage(Msg::playASound(mySeat, number));
+}

@@ -1,0 +1,198 @@
+#pragma once
+
+#include "client/boardstate.h"
+#include "net/dispatcher.h"
+#include "net/framebuffer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class FieldReader;
+
+// One seat's controls as the main window shows them.
+struct SeatView
+{
+    QString name = QStringLiteral("<Waiting>");
+    bool nameVisible = true;
+    QString score = QStringLiteral("0");
+    QString bonus;
+    bool eyes = false;
+};
+
+// The main window's model: the client side of a session with the host. It
+// takes the host's messages one per tick, keeps the roster, the game labels,
+// the clock and the board, and turns the player's clicks and keys into board
+// changes and messages. The window shows this state and forwards input; it
+// holds no rule of its own.
+class ClientSession : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int SeatCount = 4;
+    static constexpr quint32 SystemColour = 0xFF0000; // blue, as 00BBGGRR
+    static constexpr quint32 FallbackColour = 0x0000FF; // red
+
+    explicit ClientSession(QObject *parent = nullptr);
+
+    // ---- launch values ----
+    QString myName;
+    QString hostAddress;
+    bool isHost = false;
+    QString loginName;
+    // The version text sent at login (the about box's version label).
+    QString versionText = QStringLiteral("1.0.2");
+
+    // ---- session values ----
+    int mySeat = 0;
+    bool loggedIn = false;
+    bool gameInProgress = false;
+    QByteArray gameTypeCode;
+
+    // ---- game values ----
+    int filledCount = 0;
+    int turnSeat = 0;
+    int turnSeconds = 0;
+    int clockMode = 0;
+    bool generatingMark = false;
+    int generatingCounter = 0;
+    BoardState board;
+
+    // ---- options (kept in the settings file) ----
+    bool playSounds = true;
+    bool playChatterSounds = false;
+    int turnSound = 0;  // 0 Classic, 1 New
+    int selectMode = 0; // 0 Clicking, 1 Typing
+    bool justWatchChecked = false;
+
+    // ---- what the window shows ----
+    SeatView seats[SeatCount + 1]; // [1..4]
+    QStringList spectators;        // "5: Ann"
+    QString labelStatus = QStringLiteral("Welcome To");
+    QString labelLeft = QStringLiteral("Sudoku");
+    QString labelTimer = QStringLiteral("GAME TIME - 60:00");
+    QString labelGametype = QStringLiteral("First to Complete");
+    QString labelPuzzletype = QStringLiteral("Easy Puzzle");
+    QString labelTeamgame = QStringLiteral("Good Luck!");
+    QString labelScore = QStringLiteral("Squares Filled");
+    QString winnerText = QStringLiteral("Winner!");
+    QString generatingText = QStringLiteral("Generating Puzzle. Please Wait....");
+    bool buttonStartVisible = false;
+    bool startGameEnabled = false;
+    bool buttonCheckVisible = false;
+    bool buttonClearVisible = false;
+    bool imageSelectVisible = false;
+    bool imagePencilVisible = false;
+    bool editFillVisible = false;
+    bool panelGeneratingVisible = false;
+    bool panelWinnerVisible = false;
+    bool panelPenaltyVisible = false;
+    QPoint imageSelectPos; // in panel_grid
+    QPoint imagePencilPos;
+    QPoint editFillPos;
+    QString editFillText;
+
+    // ---- receiving ----
+    Dispatcher &dispatcher() { return m_dispatcher; }
+    // Every byte read from the host connection; whole messages are queued.
+    void received(const QByteArray &bytes);
+    // The host connection closed: the window closes.
+    void connectionClosed();
+
+    // ---- the player's actions ----
+    void startGameClick();
+    void justWatchClick();
+    void seatMenuWatch(int seat, bool watch);
+    void kicking(int seat);
+    void boardMouseUp(Qt::MouseButton button, int x, int y);
+    void image_selectMouseUp(int x, int y);
+    void image_pencilMouseUp(int x, int y);
+    void edit_fillChange(const QString &text);
+    void button_clearClick();
+    void button_checkClick();
+    void setSelectMode(int mode);
+    // Returns true when the input line is to be cleared.
+    bool sendit(const QString &text, quint32 textColour, quint32 actionColour);
+    void sendPhrase(const QString &phrase, quint32 actionColour);
+    void sendChatterSound(int number);
+    // Keyboard play on the selected cell: a digit (0 erases) or the arrows.
+    void typeDigit(int digit);
+    void moveSelection(int dColumn, int dRow);
+
+    // The clock's tick (turntime, once a second while it runs).
+    void turntimeTimer();
+    bool clockRunning() const { return m_turntime.isActive(); }
+    void clearall();
+
+    // Seat menu rules: which items the menu offers for a seat label.
+    struct SeatMenu
+    {
+        bool remove = false;
+        bool setWatch = false;
+        bool unsetWatch = false;
+    };
+    SeatMenu seatMenuFor(int seat) const;
+
+    // Helpers shared with the window and tests.
+    static int columnAt(int x);
+    static int rowAt(int y);
+    static int stripChoice(int x, int y, int rowHeight, int columnWidth);
+    static const QStringList &chatterCaptions(); // [0] "<Cancel>", [1..20]
+
+signals:
+    void send(const QByteArray &message); // one message text, without terminator
+    void lineAdded(const QString &line, quint32 colour);
+    void soundRequested(const QString &name);
+    void messageBox(const QString &text, bool closeAfter);
+    void closeRequested();
+    void loadSettingsRequested();
+    void saveSettingsRequested();
+    void showGameOptions();
+    void tallyGame(const QString &winnerOrMine);
+    void spectatorsChanged();
+    void changed(); // labels, panels or board changed: the window refreshes
+    void errorText(const QString &text);
+
+private:
+    void addLine(const QString &line, quint32 colour = SystemColour);
+    void playsounds(const QString &name);
+    void sendMessage(const QByteArray &text);
+    void hideChoosers();
+    void showCheckButtons(bool visible);
+    void startClock();
+    void stopClock();
+    void setGameLabels(const QByteArray &gameType, const QByteArray &puzzleType,
+                       const QByteArray &teamFlag);
+    QString gameTypeText(const QByteArray &gameType) const;
+    void updateLeft();
+    bool seated() const { return mySeat >= 1 && mySeat <= SeatCount; }
+
+    // host message handlers
+    void sendloginfo(FieldReader &f);
+    void chatrecieved(FieldReader &f);
+    void newplayerinfo(FieldReader &f);
+    void havewrongversion(FieldReader &f);
+    void wrongversion(FieldReader &f);
+    void playerdisconnected(FieldReader &f);
+    void startthegame(FieldReader &f);
+    void getnextplayer(FieldReader &f);
+    void winner(FieldReader &f);
+    void full(FieldReader &f);
+    void justwatching(FieldReader &f);
+    void theboard(FieldReader &f);
+    void generating(FieldReader &f);
+    void checkresult(FieldReader &f);
+    void highliteit(FieldReader &f);
+    void correct(FieldReader &f);
+    void hisscore(FieldReader &f);
+    void loadstats(FieldReader &f);
+    void playasound(FieldReader &f);
+
+    Dispatcher m_dispatcher;
+    FrameBuffer m_pending;
+    QTimer m_turntime;
+    QTimer m_phraseLock;
+};

@@ -1,0 +1,177 @@
+#include "dialogs/tgamestart.h"
+
+#include "ui/widgets.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+// imagelist_game: 0 an open round mark, 1 the same mark filled and ticked.
+QPixmap gameMark(bool selected)
+{
+    QPixmap pix(33, 31);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF circle(5.5, 4.5, 22, 22);
+    p.setPen(QPen(QColor(128, 0, 0), 2));
+    p.setBrush(selected ? QColor(128, 0, 0) : QColor(Qt::white));
+    p.drawEllipse(circle);
+    if (selected) {
+        p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const QPointF tick[3] = {{10.5, 15.5}, {15, 20.5}, {23, 10.5}};
+        p.drawPolyline(tick, 3);
+    }
+    return pix;
+}
+
+class ClickLabel : public QLabel
+{
+public:
+    ClickLabel(QWidget *parent, std::function<void()> onClick)
+        : QLabel(parent), m_onClick(std::move(onClick))
+    {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *e) override
+    {
+        if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+            m_onClick();
+    }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+QLabel *styledLabel(QWidget *parent, const QString &text, int x, int y)
+{
+    auto *label = new QLabel(text, parent);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(19);
+    font.setBold(true);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: rgb(128,0,0); background: transparent;"));
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+Tgamestart::Tgamestart(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Tgamestart"));
+    setWindowTitle(QStringLiteral("Sudoku - Game Start"));
+    setFixedSize(414, 188);
+    setAutoFillBackground(true);
+    Widgets::applyTiledBackground(this);
+
+    auto *title = new QLabel(QStringLiteral("Game Options"), this);
+    QFont titleFont(QStringLiteral("Arial"));
+    titleFont.setPixelSize(21);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+    title->setGeometry(0, 4, 414, 24);
+
+    const int gameY[3] = {35, 67, 99};
+    const int gameLabelY[3] = {39, 72, 104};
+    const char *gameNames[3] = {"Score and Show", "Score and Hide", "First To Complete"};
+    const int puzzleY[3] = {37, 69, 101};
+    const int puzzleLabelY[3] = {41, 75, 106};
+    const char *puzzleNames[3] = {"Easy Puzzle", "Medium Puzzle", "Hard Puzzle"};
+    for (int n = 1; n <= 3; ++n) {
+        auto *g = new ClickLabel(this, [this, n] { image_1Click(n); });
+        g->setObjectName(QStringLiteral("image_%1").arg(n));
+        g->setGeometry(6, gameY[n - 1], 33, 31);
+        m_gameMarks[n] = g;
+        styledLabel(this, QString::fromLatin1(gameNames[n - 1]), 41, gameLabelY[n - 1]);
+
+        auto *p = new ClickLabel(this, [this, n] { image_puzzletype1Click(n); });
+        p->setObjectName(QStringLiteral("image_puzzletype%1").arg(n));
+        p->setGeometry(230, puzzleY[n - 1], 33, 31);
+        m_puzzleMarks[n] = p;
+        styledLabel(this, QString::fromLatin1(puzzleNames[n - 1]), 265, puzzleLabelY[n - 1]);
+    }
+
+    auto *start = new Widgets::PictureButton(QStringLiteral("Start Game"), this);
+    start->setObjectName(QStringLiteral("button_start"));
+    start->setGeometry(96, 150, 218, 27);
+    connect(start, &QAbstractButton::clicked, this, &Tgamestart::button_startClick);
+
+    m_puzzleType = 1;
+    redraw();
+}
+
+void Tgamestart::redraw()
+{
+    for (int n = 1; n <= 3; ++n) {
+        m_gameMarks[n]->setPixmap(gameMark(m_gameTag[n] == 1));
+        m_puzzleMarks[n]->setPixmap(gameMark(m_puzzleHint[n] == 'y'));
+    }
+}
+
+void Tgamestart::checkit(int code)
+{
+    for (int n = 1; n <= 3; ++n)
+        m_gameTag[n] = 0;
+    if (code >= 1 && code <= 3)
+        m_gameTag[code] = 1;
+    redraw();
+}
+
+void Tgamestart::image_1Click(int code)
+{
+    checkit(code);
+}
+
+void Tgamestart::checkpuzzletype(int n)
+{
+    for (int i = 1; i <= 3; ++i)
+        m_puzzleHint[i] = 'n';
+    if (n >= 1 && n <= 3) {
+        m_puzzleHint[n] = 'y';
+        m_puzzleType = n;
+    }
+    redraw();
+}
+
+void Tgamestart::image_puzzletype1Click(int n)
+{
+    if (n >= 1 && n <= 3 && m_puzzleHint[n] == 'y')
+        return;
+    checkpuzzletype(n);
+}
+
+int Tgamestart::gameTypeCode() const
+{
+    if (m_gameTag[1] == 1)
+        return 1;
+    if (m_gameTag[3] == 1)
+        return 3;
+    return 2;
+}
+
+int Tgamestart::markedGameType() const
+{
+    for (int n = 1; n <= 3; ++n) {
+        if (m_gameTag[n] == 1)
+            return n;
+    }
+    return 0;
+}
+
+bool Tgamestart::puzzleTypeMarked() const
+{
+    return m_puzzleHint[1] == 'y' || m_puzzleHint[2] == 'y' || m_puzzleHint[3] == 'y';
+}
+
+void Tgamestart::button_startClick()
+{
+    emit startRequested(gameTypeCode(), m_puzzleType);
+    hide();
+}

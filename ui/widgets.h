@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QString>
+
+class QWidget;
+
+// The game's own small widget set.
+namespace Widgets {
+
+// A rounded maroon button drawn by the program, with a lighter face while the
+// pointer is over it and a pressed look while held.
+class PictureButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit PictureButton(const QString &text, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    bool m_hover = false;
+};
+
+// A small square button with a glyph (the phrase buttons and the chatter
+// button): the glyph is a speech bubble, or a note for the chatter button.
+class PhraseButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    enum Glyph { Bubble, Note };
+    PhraseButton(Glyph glyph, QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    Glyph m_glyph;
+    bool m_hover = false;
+};
+
+// Gives a window the game's soft tiled background.
+void applyTiledBackground(QWidget *window);
+
+// Arial at a pixel size, optionally bold.
+QFont arial(int pixelSize, bool bold = false);
+
+} // namespace Widgets
