@@ -1,0 +1,441 @@
+// The main window's model driven by host messages and player input, with the
+// texts compared exactly.
+#include "client/clientsession.h"
+#include "net/framebuffer.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+struct Recorder
+{
+    explicit Recorder(ClientSession &s)
+    {
+        QObject::connect(&s, &ClientSession::send, [this](const QByteArray &m) { sent.append(m); });
+        QObject::connect(&s, &ClientSession::lineAdded, [this](const QString &l, quint32 c) {
+            lines.append(l);
+            colours.append(c);
+        });
+        QObject::connect(&s, &ClientSession::soundRequested, [this](const QString &n) { sounds.append(n); });
+        QObject::connect(&s, &ClientSession::messageBox,
+                         [this](const QString &t, bool) { boxes.append(t); });
+        QObject::connect(&s, &ClientSession::errorText, [this](const QString &t) { errors.append(t); });
+        QObject::connect(&s, &ClientSession::tallyGame, [this](const QString &t) { tally.append(t); });
+    }
+    QList<QByteArray> sent;
+    QStringList lines;
+    QList<quint32> colours;
+    QStringList sounds;
+    QStringList boxes;
+    QStringList errors;
+    QStringList tally;
+};
+
+// Delivers host messages and runs the dispatcher until the queue is empty.
+void host(ClientSession &s, std::initializer_list<const char *> messages)
+{
+    QByteArray bytes;
+    for (const char *m : messages)
+        bytes += FrameBuffer::frame(m);
+    s.received(bytes);
+    while (s.dispatcher().dispatchOne()) {
+    }
+}
+
+// A logged-in player in the given seat, with a game of the given type running.
+void seatedInGame(ClientSession &s, int seat, const char *gameType = "2")
+{
+    s.myName = s.loginName = QStringLiteral("Ann");
+    host(s, {qPrintable(QStringLiteral("CMD_sendlogininfo+%1").arg(seat)),
+             qPrintable(QStringLiteral("CMD_newplayerinfo+%1+Ann").arg(seat)),
+             qPrintable(QStringLiteral("CMD_startgame+Ann+%1+1+").arg(QLatin1String(gameType))),
+             "CMD_theboard+1+1+1+5+2+2+6",
+             qPrintable(QStringLiteral("CMD_nextplayer+%1+").arg(seat))});
+}
+
+} // namespace
+
+class TestClientSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loginAndRoster()
+    {
+        ClientSession s;
+        Recorder r(s);
+        s.loginName = QStringLiteral("Zoë+1");
+        host(s, {"CMD_sendlogininfo+5"});
+        QCOMPARE(s.mySeat, 5);
+        QVERIFY(s.loggedIn);
+        QCOMPARE(r.sent, QList<QByteArray>{QByteArray("CMD_logininfo+5+1.0.2+") + QString("Zoë+1").toUtf8()});
+
+        QSignalSpy load(&s, &ClientSession::loadSettingsRequested);
+        host(s, {"CMD_existingplayers+1+Bob", "CMD_existingplayers+2+", "CMD_newplayerinfo+5+Zo\xc3\xab+1"});
+        QCOMPARE(r.lines, (QStringList{"Bob is Connected.", " is Connected.", "You are Connected.",
+                                       "You are spying."}));
+        QCOMPARE(load.count(), 1);
+        QCOMPARE(s.seats[1].name, QStringLiteral("Bob"));
+        QCOMPARE(s.seats[2].name, QString());
+        QCOMPARE(s.spectators, QStringList{QStringLiteral("5: Zoë+1")});
+        QCOMPARE(r.sounds, (QStringList{"entered", "entered", "entered"}));
+        QVERIFY(r.colours.count(ClientSession::SystemColour) == r.colours.size());
+
+        // A seat still waiting leaves no line; a watcher that leaves goes from the list.
+        r.lines.clear();
+        host(s, {"CMD_playerdisconnected+3+Cy", "CMD_playerdisconnected+1+Bob",
+                 "CMD_playerdisconnected+6+Nobody", "CMD_playerdisconnected+5+Zo\xc3\xab+1"});
+        QCOMPARE(r.lines, (QStringList{"Bob disconnected.", "Zoë+1 has left."}));
+        QCOMPARE(s.seats[1].name, QStringLiteral("<Waiting>"));
+        QVERIFY(s.spectators.isEmpty());
+
+        host(s, {"CMD_havewrongversion+Cy", "CMD_wrongversion+"});
+        QCOMPARE(r.lines.mid(2), (QStringList{"Cy has a different version of the game then you.",
+                                              "You have a differnt version of the game then the host."}));
+    }
+
+    void justWatching()
+    {
+        ClientSession s;
+        Recorder r(s);
+        host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
+        r.lines.clear();
+        host(s, {"CMD_justwatching+6+1"});
+        QVERIFY(r.lines.isEmpty());
+        host(s, {"CMD_justwatching+2+1"});
+        QVERIFY(s.justWatchChecked);
+        QVERIFY(s.seats[2].eyes);
+        host(s, {"CMD_justwatching+2+2"});
+        QVERIFY(!s.justWatchChecked);
+        QVERIFY(!s.seats[2].eyes);
+        QCOMPARE(r.lines, (QStringList{"Ann is just watching", "Ann is now playing again"}));
+        // The menu item asks; it changes nothing itself.
+        s.justWatchClick();
+        QCOMPARE(r.sent.last(), QByteArray("CMD_justwatch+2+1"));
+        QVERIFY(!s.justWatchChecked);
+    }
+
+    void seatMenuAndKicking()
+    {
+        ClientSession s;
+        Recorder r(s);
+        host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+2+Bob"});
+        ClientSession::SeatMenu menu = s.seatMenuFor(3);
+        QVERIFY(!menu.remove && !menu.setWatch && !menu.unsetWatch);
+        s.isHost = true;
+        menu = s.seatMenuFor(3);
+        QVERIFY(!menu.remove && menu.setWatch && menu.unsetWatch);
+        QVERIFY(s.seatMenuFor(2).remove);
+        QVERIFY(!s.seatMenuFor(1).setWatch);
+        s.kicking(2);
+        s.seatMenuWatch(3, true);
+        s.seatMenuWatch(7, true);
+        QCOMPARE(r.sent.mid(1), (QList<QByteArray>{"CMD_kickhim+1+2+", "CMD_justwatch+3+1"}));
+    }
+
+    void runningGameState()
+    {
+        ClientSession s;
+        host(s, {"CMD_loadstats+3+2+t+15+0+-3+7+"});
+        QCOMPARE(s.labelGametype, QStringLiteral("First to Complete"));
+        QCOMPARE(s.labelScore, QStringLiteral("Squares Filled"));
+        QCOMPARE(s.labelPuzzletype, QStringLiteral("Medium Puzzle"));
+        QCOMPARE(s.labelTeamgame, QStringLiteral("TEAM GAME: ON"));
+        QCOMPARE(s.seats[3].score, QStringLiteral("-3"));
+        QVERIFY(s.gameInProgress);
+        host(s, {"CMD_loadstats+1+9+++++++"});
+        QCOMPARE(s.labelGametype, QStringLiteral("Score and Show"));
+        QCOMPARE(s.labelScore, QStringLiteral("Points"));
+        QCOMPARE(s.labelPuzzletype, QStringLiteral("Easy Puzzle"));
+        QCOMPARE(s.labelTeamgame, QStringLiteral("GOOD LUCK!"));
+    }
+
+    void gameStartBoardAndTurn()
+    {
+        ClientSession s;
+        Recorder r(s);
+        s.myName = QStringLiteral("Ann");
+        host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Bob+2+3+"});
+        QCOMPARE(r.lines.last(), QStringLiteral("Bob has started a Score and Hide game."));
+        QCOMPARE(s.labelPuzzletype, QStringLiteral("Hard Puzzle"));
+        QCOMPARE(s.labelLeft, QString());
+        QVERIFY(s.gameInProgress);
+
+        // 30 givens leave 51 empty squares.
+        QByteArray board = "CMD_theboard+2";
+        for (int k = 0; k < 30; ++k)
+            board += "+" + QByteArray::number(k % 9 + 1) + "+" + QByteArray::number(k / 9 + 1) + "+"
+                     + QByteArray::number(k % 9 + 1);
+        host(s, {board.constData()});
+        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 51"));
+        QCOMPARE(s.board.cell(3, 1).value, 12);
+
+        host(s, {"CMD_nextplayer+2+"});
+        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QCOMPARE(r.sounds.last(), QStringLiteral("turn"));
+        QVERIFY(s.clockRunning());
+        for (int i = 0; i < 75; ++i)
+            s.turntimeTimer();
+        QCOMPARE(s.labelTimer, QStringLiteral("GAME TIME: 1:15"));
+        QCOMPARE(r.sounds.count(QStringLiteral("time")), 12);
+
+        // A watcher's turn message names its own slot: counted as seat 1.
+        s.turnSound = 1;
+        host(s, {"CMD_nextplayer+7+"});
+        QCOMPARE(s.turnSeat, 1);
+        QCOMPARE(s.labelStatus, QStringLiteral("Play Has Begun."));
+        QCOMPARE(r.sounds.last(), QStringLiteral("filled"));
+        QCOMPARE(s.turnSeconds, 0);
+    }
+
+    void judgedDigits()
+    {
+        ClientSession s;
+        seatedInGame(s, 2, "1");
+        QCOMPARE(s.filledCount, 2);
+        s.board.cell(4, 4).value = 7; // an unchecked digit of this player
+        s.board.cell(4, 4).pencil[3] = 3;
+        host(s, {"CMD_correct+2+4+4+7+0+5+5+1+0", "CMD_correct+3+1+1+5+1+6+6+2+0+4+4+7+1"});
+        QCOMPARE(s.board.cell(4, 4).value, 7 + 9); // confirmed then re-reported: locked red
+        QCOMPARE(s.board.cell(5, 5).value, 1 + 27);
+        QCOMPARE(s.board.cell(1, 1).value, 5 + 9);
+        QCOMPARE(s.board.cell(6, 6).value, 2 + 18);
+        QCOMPARE(s.board.cell(4, 4).pencil[3], 0);
+        QCOMPARE(s.filledCount, 5);
+        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 76"));
+    }
+
+    void checkResultsScoresAndPenalty()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2, "3");
+        host(s, {"CMD_checkresult+3+1+1+"});
+        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        host(s, {"CMD_checkresult+2+5+2+", "CMD_highliteit+2+4+9+12"});
+        QCOMPARE(s.labelStatus, QStringLiteral("5 CORRECT 2 MISPLACED"));
+        QCOMPARE(r.sounds.last(), QStringLiteral("wrong"));
+        QVERIFY(s.panelPenaltyVisible);
+        QCOMPARE(s.board.boxHighlight[4], 1);
+        QCOMPARE(s.board.boxHighlight[9], 1);
+        QCOMPARE(s.board.boxHighlight[1], 0);
+        for (int i = 0; i < 4; ++i)
+            s.turntimeTimer();
+        QVERIFY(s.panelPenaltyVisible);
+        s.turntimeTimer();
+        QVERIFY(!s.panelPenaltyVisible);
+
+        host(s, {"CMD_hisscore+1+3+3+", "CMD_hisscore+2+14+-3+"});
+        QCOMPARE(s.seats[2].score, QStringLiteral("14"));
+        QCOMPARE(s.seats[2].bonus, QStringLiteral("-3"));
+        QCOMPARE(s.seats[1].bonus, QString());
+        host(s, {"CMD_hisscore+1+8+5+", "CMD_hisscore+9+8+5+"});
+        QCOMPARE(s.seats[1].bonus, QStringLiteral("+5"));
+
+        // In a score game a misplaced digit costs points, not a penalty.
+        ClientSession hide;
+        seatedInGame(hide, 2, "2");
+        host(hide, {"CMD_checkresult+2+0+2+"});
+        QVERIFY(!hide.panelPenaltyVisible);
+    }
+
+    void winnerAndTally()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        s.isHost = true;
+        host(s, {"CMD_winner+Ann and Bob+"});
+        QCOMPARE(s.winnerText, QStringLiteral("Ann and Bob has Won the Game!"));
+        QCOMPARE(r.lines.last(), s.winnerText);
+        QCOMPARE(r.tally, QStringList{QStringLiteral("Ann and Bob")});
+        QVERIFY(s.panelWinnerVisible && s.buttonStartVisible && !s.gameInProgress);
+        host(s, {"CMD_winner+Ann+"});
+        QCOMPARE(s.winnerText, QStringLiteral("You have Won the Game!"));
+        QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
+
+        ClientSession watcher;
+        Recorder w(watcher);
+        seatedInGame(watcher, 6);
+        host(watcher, {"CMD_winner+Ann+"});
+        QCOMPARE(watcher.winnerText, QStringLiteral("Ann has Won the Game!"));
+        QVERIFY(w.tally.isEmpty());
+    }
+
+    void badHostInputIsContained()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        // A field that is no number ends that handler only.
+        host(s, {"CMD_hisscore+x+1+1+", "CMD_hisscore+2+7+1+"});
+        QCOMPARE(r.errors, QStringList{QStringLiteral("'x' is not a valid integer value")});
+        QCOMPARE(s.seats[2].score, QStringLiteral("7"));
+        // Seats, cells, digits and boxes out of range never index anything.
+        host(s, {"CMD_newplayerinfo+-4+X", "CMD_justwatching+0+1", "CMD_theboard+1+0+10+3+10+1+99",
+                 "CMD_correct+2+-1+5+5+0+3+3+0+0", "CMD_highliteit+2+0+10+-2147483648",
+                 "CMD_checkresult+2+99999+0+", "CMD_playerdisconnected+2147483647+a"});
+        QCOMPARE(s.board.cell(3, 3).value, 0);
+        // Unknown and wrongly written names are dropped.
+        const int linesBefore = r.lines.size();
+        host(s, {"cmd_chat+x|clRed", "CMD_full", "", "CMD_nothing+1"});
+        QCOMPARE(r.lines.size(), linesBefore);
+    }
+
+    void chatReceivedAndSent()
+    {
+        ClientSession s;
+        Recorder r(s);
+        host(s, {"CMD_chat+Ann chats: hi|clBlue", "CMD_action+Ann says: a|b|clRed", "CMD_chat+no colour",
+                 "CMD_chat+x|$00FF0000"});
+        QCOMPARE(r.lines, (QStringList{"Ann chats: hi", "Ann says: a", "no colour", "x"}));
+        QCOMPARE(r.colours, (QList<quint32>{0xFF0000, 0x0000FF, 0x0000FF, 0xFF0000}));
+
+        QVERIFY(!s.sendit(QStringLiteral("early"), 0, 0)); // not logged in: kept
+        host(s, {"CMD_sendlogininfo+3"});
+        r.sent.clear();
+        QVERIFY(s.sendit(QStringLiteral("hi+|"), 0x000000, 0x0000FF));
+        QVERIFY(s.sendit(QStringLiteral("/me waves"), 0x000000, 0x0000FF));
+        QVERIFY(s.sendit(QStringLiteral("/ME shouts"), 0x000000, 0x0000FF));
+        QVERIFY(s.sendit(QStringLiteral("/me"), 0x000000, 0x123456));
+        QCOMPARE(r.sent, (QList<QByteArray>{"CMD_chat+3+hi+||clBlack", "CMD_action+3+waves|clRed",
+                                            "CMD_action+3+|$00123456"}));
+
+        r.sent.clear();
+        s.sendPhrase(QStringLiteral("Good One!"), 0);
+        s.sendPhrase(QStringLiteral("Thanks!"), 0); // locked for two seconds
+        QCOMPARE(r.sent, QList<QByteArray>{"CMD_action+3+says: Good One!|clBlack"});
+    }
+
+    void chatterSounds()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        s.sendChatterSound(0);
+        s.sendChatterSound(17);
+        QCOMPARE(r.sent.last(), QByteArray("CMD_playasound+2+wave17+"));
+        s.playSounds = false;
+        s.playChatterSounds = true;
+        host(s, {"CMD_playasound+2+wave17+"});
+        QCOMPARE(r.sounds.last(), QStringLiteral("wave17"));
+        s.playChatterSounds = false;
+        host(s, {"CMD_playasound+2+wave17+", "CMD_playasound+6+wave3+", "CMD_playasound+2+wave99+"});
+        QCOMPARE(r.lines.last(), QStringLiteral("Ann: <Chatter Sound> Cheer"));
+        QCOMPARE(r.colours.last(), ClientSession::SystemColour);
+
+        ClientSession watcher;
+        Recorder w(watcher);
+        seatedInGame(watcher, 5);
+        watcher.sendChatterSound(3);
+        QVERIFY(w.sent.size() == 1); // only the login
+    }
+
+    void clickingOnTheBoard()
+    {
+        ClientSession s;
+        Recorder r(s);
+        host(s, {"CMD_sendlogininfo+2"});
+        s.boardMouseUp(Qt::LeftButton, 30, 30); // before a game: nothing opens
+        QVERIFY(!s.imageSelectVisible && s.board.selectedColumn == 0);
+
+        seatedInGame(s, 2);
+        QCOMPARE(ClientSession::columnAt(52), 1);
+        QCOMPARE(ClientSession::columnAt(53), 2);
+        QCOMPARE(ClientSession::rowAt(453), 9);
+        QCOMPARE(ClientSession::rowAt(454), 0);
+
+        s.boardMouseUp(Qt::LeftButton, 380, 420); // column 8, row 9
+        QVERIFY(s.imageSelectVisible);
+        QCOMPARE(s.imageSelectPos, QPoint(380 - 60 + 10, 420 - 140 + 10));
+        s.image_selectMouseUp(40, 40); // right column, second row: digit 4
+        QCOMPARE(s.board.cell(8, 9).value, 4);
+        QVERIFY(s.buttonCheckVisible && s.buttonClearVisible);
+        QCOMPARE(r.sounds.last(), QStringLiteral("putnum"));
+
+        // The same digit again does nothing, not even a sound.
+        s.boardMouseUp(Qt::LeftButton, 380, 420);
+        const int soundsBefore = r.sounds.size();
+        s.image_selectMouseUp(40, 40);
+        QCOMPARE(r.sounds.size(), soundsBefore);
+
+        // Right click on a cell with a digit opens nothing; on an empty one the pencil strip.
+        s.boardMouseUp(Qt::RightButton, 380, 420);
+        QVERIFY(!s.imagePencilVisible);
+        s.boardMouseUp(Qt::RightButton, 370, 30); // column 8, row 1
+        QCOMPARE(s.imagePencilPos, QPoint(370 - 35 + 10, 30 + 3 + 10));
+        s.image_pencilMouseUp(20, 30); // right column, row 1: mark 4
+        QCOMPARE(s.board.cell(8, 1).pencil[4], 4);
+        s.boardMouseUp(Qt::RightButton, 370, 30);
+        s.image_pencilMouseUp(20, 30);
+        QCOMPARE(s.board.cell(8, 1).pencil[4], 0);
+        s.boardMouseUp(Qt::RightButton, 370, 30);
+        s.image_pencilMouseUp(0, 0);
+        s.boardMouseUp(Qt::RightButton, 370, 30);
+        s.image_pencilMouseUp(0, 140); // the pencil's tip chooses nothing
+        QCOMPARE(s.board.cell(8, 1).pencil[1], 1);
+        s.boardMouseUp(Qt::RightButton, 370, 30);
+        s.image_pencilMouseUp(20, 110); // the eraser
+        QCOMPARE(s.board.cell(8, 1).pencil[1], 0);
+        QCOMPARE(r.sounds.last(), QStringLiteral("pencil"));
+
+        // A given cannot be changed.
+        s.boardMouseUp(Qt::LeftButton, 10, 10);
+        s.image_selectMouseUp(0, 0);
+        QCOMPARE(s.board.cell(1, 1).value, 14);
+
+        // Check sends the unchecked digits column by column; clear removes them.
+        s.board.cell(2, 7).value = 4;
+        s.board.cell(5, 1).value = 9;
+        r.sent.clear();
+        s.button_checkClick();
+        QCOMPARE(r.sent, QList<QByteArray>{"CMD_checkit+2+2+7+4+5+1+9+8+9+4"});
+        s.button_clearClick();
+        QCOMPARE(s.board.cell(2, 7).value, 0);
+        QCOMPARE(s.board.cell(1, 1).value, 14);
+        r.sent.clear();
+        s.button_checkClick();
+        QVERIFY(r.sent.isEmpty());
+    }
+
+    void typingMode()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        s.selectMode = 1;
+        s.boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
+        QVERIFY(s.editFillVisible);
+        QCOMPARE(s.editFillPos, QPoint(161, 159));
+        s.edit_fillChange(QStringLiteral("x"));
+        QCOMPARE(r.boxes, QStringList{QStringLiteral("HAHA")});
+        s.boardMouseUp(Qt::LeftButton, 160, 160);
+        s.edit_fillChange(QStringLiteral("12"));
+        QCOMPARE(s.board.cell(4, 4).value, 0);
+        s.boardMouseUp(Qt::LeftButton, 160, 160);
+        s.edit_fillChange(QStringLiteral("7"));
+        QCOMPARE(s.board.cell(4, 4).value, 7);
+        s.boardMouseUp(Qt::LeftButton, 160, 160);
+        s.edit_fillChange(QStringLiteral("0"));
+        QCOMPARE(s.board.cell(4, 4).value, 0);
+
+        // The keyboard plays the selected cell too.
+        s.moveSelection(1, 0);
+        s.typeDigit(5);
+        QCOMPARE(s.board.cell(5, 4).value, 5);
+        s.moveSelection(-9, -9);
+        s.typeDigit(3); // a given stays
+        QCOMPARE(s.board.cell(1, 1).value, 14);
+
+        // A watcher's click hides the buttons and opens nothing.
+        ClientSession w;
+        seatedInGame(w, 5);
+        w.buttonCheckVisible = true;
+        w.boardMouseUp(Qt::LeftButton, 160, 160);
+        QVERIFY(!w.buttonCheckVisible && !w.imageSelectVisible);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClientSession)
+#include "test_clientsession.moc"

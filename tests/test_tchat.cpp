@@ -1,0 +1,224 @@
+// The main window: launch modes, the real widgets driven at their places, a
+// solo game over a real loopback connection, and the closing rules.
+#include "app/settings.h"
+#include "client/chatview.h"
+#include "client/tchat.h"
+#include "dialogs/tabout.h"
+#include "dialogs/tdownload.h"
+#include "dialogs/tgamestart.h"
+#include "host/puzzlestore.h"
+#include "host/tserver.h"
+#include "net/tsock.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Opened
+{
+    QString host;
+    quint16 port;
+    bool operator==(const Opened &) const = default;
+};
+
+// The windows a launch uses, with a host that listens on a free port.
+struct Rig
+{
+    Rig()
+    {
+        settings = dir.filePath(QStringLiteral("brenviklobby.ini"));
+        chat.settingsPath = settings;
+        chat.gamePort = 0;
+        chat.lobbyPort = 9001;
+        puzzles.loadResource();
+        server.setPuzzleStore(&puzzles);
+        chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, nullptr, &server, nullptr});
+    }
+    void recordConnections()
+    {
+        chat.connector = [this](TSock &, const QString &host, quint16 port) { opened.append({host, port}); };
+    }
+    QLabel *label(const QString &name) { return chat.findChild<QLabel *>(name); }
+    QWidget *widget(const QString &name) { return chat.findChild<QWidget *>(name); }
+
+    QTemporaryDir dir;
+    QString settings;
+    PuzzleStore puzzles;
+    TServer server;
+    Tabout about;
+    Tdownload download;
+    Tgamestart gamestart;
+    Tchat chat;
+    QList<Opened> opened;
+};
+
+} // namespace
+
+class TestTchat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostingConnectsToLoopback()
+    {
+        Rig rig;
+        rig.recordConnections();
+        rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("10.0.0.5"), QStringLiteral("true")});
+        rig.chat.processparams();
+        QVERIFY(rig.server.listener() && rig.server.listener()->isListening());
+        const quint16 port = rig.server.listener()->port();
+        QCOMPARE(rig.opened, (QList<Opened>{{"127.0.0.1", port}, {"127.0.0.1", 9001}}));
+        QVERIFY(rig.chat.session().isHost);
+        QVERIFY(rig.chat.session().buttonStartVisible);
+        QCOMPARE(rig.chat.session().loginName, QStringLiteral("Ann"));
+    }
+
+    void joiningIsCaseSensitive()
+    {
+        Rig rig;
+        rig.recordConnections();
+        rig.chat.gamePort = 7772;
+        rig.chat.setLaunchParameters({QStringLiteral("Bob"), QStringLiteral("10.0.0.5"), QStringLiteral("True")});
+        rig.chat.processparams();
+        QCOMPARE(rig.opened, (QList<Opened>{{"10.0.0.5", 7772}, {"127.0.0.1", 9001}}));
+        QVERIFY(!rig.chat.session().isHost);
+        QVERIFY(!rig.chat.session().buttonStartVisible);
+        QVERIFY(!rig.server.listener());
+    }
+
+    void tooFewParametersStartNothing()
+    {
+        Rig rig;
+        rig.recordConnections();
+        rig.chat.setLaunchParameters({QStringLiteral("Bob"), QStringLiteral("10.0.0.5")});
+        rig.chat.processparams();
+        QVERIFY(rig.opened.isEmpty());
+        QVERIFY(rig.chat.chatView()->toPlainText().contains(
+            QStringLiteral("Loading Multi-player Game.. Please Wait.")));
+        // Start Game before a login answers so.
+        QSignalSpy boxes(&rig.chat.session(), &ClientSession::messageBox);
+        rig.chat.session().startGameClick();
+        QCOMPARE(boxes.value(0).value(0).toString(), QStringLiteral("You are not connected"));
+    }
+
+    void listenFailureSkipsTheRest()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::Any, 0));
+        Rig rig;
+        rig.recordConnections();
+        rig.chat.gamePort = taken.serverPort();
+        rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("true")});
+        rig.chat.processparams();
+        QVERIFY(rig.opened.isEmpty());
+        QVERIFY(!rig.chat.session().buttonStartVisible);
+        QVERIFY(!rig.chat.session().isHost);
+    }
+
+    void soloGameOverLoopback()
+    {
+        Rig rig;
+        rig.chat.show();
+        QVERIFY(rig.download.isVisible());
+        QVERIFY(rig.chat.chatView()->toPlainText().startsWith(QStringLiteral("Loading Solo Game..Please wait.")));
+        ClientSession &s = rig.chat.session();
+        QTRY_VERIFY(s.loggedIn);
+        QTRY_COMPARE(rig.label(QStringLiteral("label_playername1"))->text(), QStringLiteral("You"));
+        QVERIFY(rig.chat.chatView()->toPlainText().contains(QStringLiteral("You are Connected.")));
+        QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
+        QVERIFY(rig.chat.rememberedBounds().has_value());
+
+        // Start Game, Hard, First To Complete.
+        QTest::mouseClick(rig.widget(QStringLiteral("button_start")), Qt::LeftButton);
+        QVERIFY(rig.gamestart.isVisible());
+        rig.gamestart.image_1Click(3);
+        rig.gamestart.image_puzzletype1Click(3);
+        QTest::mouseClick(rig.gamestart.findChild<QWidget *>(QStringLiteral("button_start")), Qt::LeftButton);
+        QVERIFY(!rig.gamestart.isVisible());
+        QTRY_COMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QCOMPARE(rig.label(QStringLiteral("label_status"))->text(), QStringLiteral("Your Turn."));
+        QCOMPARE(rig.label(QStringLiteral("label_puzzletype"))->text(), QStringLiteral("Hard Puzzle"));
+        QCOMPARE(rig.server.gameType, 3);
+
+        // Without stored settings the player types; the first half of the board
+        // is typed into the typing box, the rest chosen on the number strip.
+        QCOMPARE(s.selectMode, 1);
+        const int empties = 81 - s.filledCount;
+        QWidget *board = rig.widget(QStringLiteral("board"));
+        QWidget *strip = rig.widget(QStringLiteral("image_select"));
+        const int xs[9] = {20, 70, 120, 170, 220, 270, 320, 370, 420};
+        const int ys[9] = {20, 70, 120, 170, 220, 270, 320, 370, 420};
+        for (int c = 1; c <= 9; ++c) {
+            for (int r = 1; r <= 9; ++r) {
+                if (s.board.cell(c, r).value != 0)
+                    continue;
+                if (c == 5 && s.selectMode == 1)
+                    rig.chat.findChild<QAction *>(QStringLiteral("Clicking1"))->trigger();
+                QTest::mouseClick(board, Qt::LeftButton, {}, QPoint(xs[c - 1], ys[r - 1]));
+                const int d = rig.server.solution[c - 1][r - 1];
+                if (s.selectMode == 1) {
+                    auto *fill = rig.chat.findChild<QLineEdit *>(QStringLiteral("edit_fill"));
+                    QVERIFY(fill->isVisible());
+                    QTest::keyClicks(fill, QString::number(d));
+                } else {
+                    QVERIFY(strip->isVisible());
+                    const QPoint at((d % 2 == 1) ? 10 : 40, ((d - 1) / 2) * 28 + 10);
+                    QTest::mouseClick(strip, Qt::LeftButton, {}, at);
+                }
+                QCOMPARE(s.board.cell(c, r).value, d);
+            }
+        }
+        QTest::mouseClick(rig.widget(QStringLiteral("button_check")), Qt::LeftButton);
+        QTRY_VERIFY(s.panelWinnerVisible);
+        QCOMPARE(s.labelStatus, QStringLiteral("%1 CORRECT 0 MISPLACED").arg(empties));
+        QVERIFY(rig.widget(QStringLiteral("panel_winner"))->isVisible());
+        QCOMPARE(rig.label(QStringLiteral("label_winner1"))->text(), QStringLiteral("You have Won the Game!"));
+        QCOMPARE(s.board.cell(9, 9).value > 27, true);
+        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 0"));
+        QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
+    }
+
+    void closingKeepsStoredSettings()
+    {
+        // A window closed before the settings were loaded writes nothing.
+        Rig rig;
+        QFile file(rig.settings);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[sudoku]\nTop=40\nLeft=50\nWidth=800\nHeight=600\n");
+        file.close();
+        rig.chat.show();
+        rig.chat.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[sudoku]\nTop=40\nLeft=50\nWidth=800\nHeight=600\n"));
+        file.close();
+
+        // After loading, unchanged bounds write nothing; a window wider than
+        // the work area is kept 15 pixels narrower.
+        Rig loaded;
+        QFile same(loaded.settings);
+        QVERIFY(same.open(QIODevice::WriteOnly));
+        same.write("[sudoku]\nTop=40\nLeft=50\nWidth=760\nHeight=540\n");
+        same.close();
+        loaded.chat.loadinifile();
+        const QDateTime stamp = QFileInfo(loaded.settings).lastModified();
+        QTest::qWait(20);
+        loaded.chat.close();
+        QCOMPARE(QFileInfo(loaded.settings).lastModified(), stamp);
+
+        Rig wide;
+        wide.chat.loadinifile();
+        const int workWidth = wide.chat.screen()->availableGeometry().width();
+        wide.chat.setGeometry(10, 10, workWidth + 20, 500);
+        wide.chat.close();
+        Settings stored;
+        QVERIFY(stored.load(wide.settings));
+        QCOMPARE(stored.width, workWidth + 5);
+    }
+};
+
+QTEST_MAIN(TestTchat)
+#include "test_tchat.moc"
