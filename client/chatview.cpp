@@ -38,7 +38,17 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
         bold.setFontWeight(QFont::Bold);
         cursor.insertText(line.left(colon + 1), bold);
     }
-    cursor.insertText(line.mid(colon + 1), format);
+    const QString rest = line.mid(colon + 1);
+    // Links in the plain part are underlined, in the line's colour.
+    qsizetype from = 0;
+    for (const LinkRange &link : LinkFinder::findLinks(rest)) {
+        cursor.insertText(rest.mid(from, link.start - from), format);
+        QTextCharFormat underlined = format;
+        underlined.setFontUnderline(true);
+        cursor.insertText(rest.mid(link.start, link.length), underlined);
+        from = link.start + link.length;
+    }
+    cursor.insertText(rest.mid(from), format);
 
     if (scrollChatOff) {
         bar->setValue(keptScroll);

@@ -631,6 +631,9 @@ void Tchat::refresh()
     m_labelTeamgame->setText(s.labelTeamgame);
     m_labelScore->setText(s.labelScore);
     m_buttonStart->setVisible(s.buttonStartVisible);
+    // The start button lies over the two status lines; they hide behind it.
+    m_labelStatus->setVisible(!s.buttonStartVisible);
+    m_labelLeft->setVisible(!s.buttonStartVisible);
     m_startGame->setEnabled(s.startGameEnabled);
     m_buttonCheck->setVisible(s.buttonCheckVisible);
     m_buttonClear->setVisible(s.buttonClearVisible);
