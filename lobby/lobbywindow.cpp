@@ -1,0 +1,337 @@
+#include "lobby/lobbywindow.h"
+
+#include "app/appfolders.h"
+#include "app/launcher.h"
+#include "dialogs/tabout.h"
+#include "ui/widgets.h"
+
+#ifndef SI_NO_CONVERSION
+#define SI_NO_CONVERSION
+#endif
+#include <SimpleIni.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QVBoxLayout>
+
+#include <string>
+
+const char *const LobbyWindow::SectionName = "lobby";
+const char *const LobbyWindow::GameProgramName = "sudoku";
+
+namespace {
+
+const char *const NameKey = "Name";
+const char *const AddressKey = "Address";
+
+// Reads the whole settings file; false only when it exists but cannot be read.
+bool readIni(CSimpleIniA &ini, const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    return ini.LoadData(data.constData(), size_t(data.size())) >= 0;
+}
+
+QString oneLine(const QString &text)
+{
+    QString line = text;
+    return line.replace(u'\r', u' ').replace(u'\n', u' ').trimmed();
+}
+
+QLabel *fieldLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(Widgets::arial(13, true));
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, QColor(96, 92, 141));
+    label->setPalette(pal);
+    return label;
+}
+
+QLineEdit *field(const QString &name, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setFont(Widgets::arial(14));
+    edit->setMinimumHeight(26);
+    edit->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid rgb(128, 0, 0); border-radius: 3px;"
+                                       " padding: 1px 5px; background: white; }"
+                                       "QLineEdit:focus { border: 2px solid rgb(128, 0, 0); }"));
+    return edit;
+}
+
+// The round lamp that shows whether a game is linked.
+QPixmap lamp(bool on)
+{
+    QPixmap pix(14, 14);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient glow(QPointF(5, 5), 8);
+    glow.setColorAt(0, on ? QColor(170, 255, 170) : QColor(235, 235, 235));
+    glow.setColorAt(1, on ? QColor(0, 150, 0) : QColor(150, 150, 150));
+    p.setBrush(glow);
+    p.setPen(QPen(on ? QColor(0, 90, 0) : QColor(110, 110, 110), 1));
+    p.drawEllipse(QRectF(1, 1, 12, 12));
+    return pix;
+}
+
+} // namespace
+
+LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("LobbyWindow"));
+    setWindowTitle(QStringLiteral("Sudoku Lobby"));
+    setFixedSize(380, 330);
+    Widgets::applyTiledBackground(this);
+    m_settingsPath = settingsFilePath();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 10);
+    layout->setSpacing(8);
+
+    // Header: the logo on a soft band.
+    auto *header = new QFrame(this);
+    header->setObjectName(QStringLiteral("panel_header"));
+    header->setFixedHeight(84);
+    header->setStyleSheet(QStringLiteral(
+        "QFrame#panel_header { border-bottom: 2px solid rgb(128, 0, 0);"
+        " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #f3e7e2); }"));
+    auto *headerLayout = new QVBoxLayout(header);
+    headerLayout->setContentsMargins(0, 4, 0, 4);
+    headerLayout->setSpacing(0);
+    auto *logo = new QLabel(header);
+    logo->setPixmap(QPixmap::fromImage(Tabout::renderLogo()));
+    logo->setAlignment(Qt::AlignCenter);
+    auto *subtitle = new QLabel(QStringLiteral("Lobby  \u2022  play with friends"), header);
+    subtitle->setAlignment(Qt::AlignCenter);
+    subtitle->setFont(Widgets::arial(12, true));
+    QPalette subPal = subtitle->palette();
+    subPal.setColor(QPalette::WindowText, QColor(96, 92, 141));
+    subtitle->setPalette(subPal);
+    headerLayout->addWidget(logo);
+    headerLayout->addWidget(subtitle);
+    layout->addWidget(header);
+
+    auto *form = new QGridLayout;
+    form->setContentsMargins(20, 4, 20, 0);
+    form->setHorizontalSpacing(10);
+    form->setVerticalSpacing(8);
+    m_name = field(QStringLiteral("edit_name"), this);
+    m_name->setPlaceholderText(QStringLiteral("the name others see"));
+    m_name->setMaxLength(40);
+    m_address = field(QStringLiteral("edit_address"), this);
+    m_address->setPlaceholderText(QStringLiteral("host name or address"));
+    auto *host = new Widgets::PictureButton(QStringLiteral("Host a game"), this);
+    host->setObjectName(QStringLiteral("button_host"));
+    host->setFixedSize(130, 28);
+    auto *join = new Widgets::PictureButton(QStringLiteral("Join a game"), this);
+    join->setObjectName(QStringLiteral("button_join"));
+    join->setFixedSize(130, 28);
+    form->addWidget(fieldLabel(QStringLiteral("Your name"), this), 0, 0, 1, 2);
+    form->addWidget(m_name, 1, 0);
+    form->addWidget(host, 1, 1);
+    form->addWidget(fieldLabel(QStringLiteral("Host's address"), this), 2, 0, 1, 2);
+    form->addWidget(m_address, 3, 0);
+    form->addWidget(join, 3, 1);
+    form->setColumnStretch(0, 1);
+    layout->addLayout(form);
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("label_status"));
+    m_status->setAlignment(Qt::AlignCenter);
+    m_status->setWordWrap(true);
+    m_status->setFont(Widgets::arial(12, true));
+    m_status->setMinimumHeight(32);
+    layout->addWidget(m_status);
+    layout->addStretch(1);
+
+    auto *linkRow = new QHBoxLayout;
+    linkRow->setContentsMargins(20, 0, 20, 0);
+    linkRow->setSpacing(6);
+    m_linkDot = new QLabel(this);
+    m_linkDot->setObjectName(QStringLiteral("image_link"));
+    m_linkText = new QLabel(this);
+    m_linkText->setObjectName(QStringLiteral("label_link"));
+    m_linkText->setFont(Widgets::arial(12));
+    linkRow->addStretch(1);
+    linkRow->addWidget(m_linkDot);
+    linkRow->addWidget(m_linkText);
+    linkRow->addStretch(1);
+    layout->addLayout(linkRow);
+
+    connect(host, &QAbstractButton::clicked, this, &LobbyWindow::hostGame);
+    connect(join, &QAbstractButton::clicked, this, &LobbyWindow::joinGame);
+    connect(m_address, &QLineEdit::returnPressed, this, &LobbyWindow::joinGame);
+
+    m_server = new QTcpServer(this);
+    connect(m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+            m_links.append(socket);
+            // Nothing is expected on the link; whatever comes is dropped.
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                m_links.removeOne(socket);
+                socket->deleteLater();
+                updateLinkState();
+            });
+        }
+        updateLinkState();
+    });
+    updateLinkState();
+    setStatus(QStringLiteral("Enter your name, then host a game or join one."));
+}
+
+QString LobbyWindow::name() const
+{
+    return oneLine(m_name->text());
+}
+
+QString LobbyWindow::address() const
+{
+    return oneLine(m_address->text());
+}
+
+void LobbyWindow::setName(const QString &name)
+{
+    m_name->setText(name);
+}
+
+void LobbyWindow::setAddress(const QString &address)
+{
+    m_address->setText(address);
+}
+
+void LobbyWindow::loadSettings()
+{
+    CSimpleIniA ini;
+    if (!readIni(ini, m_settingsPath))
+        return;
+    m_name->setText(QString::fromUtf8(ini.GetValue(SectionName, NameKey, "")));
+    m_address->setText(QString::fromUtf8(ini.GetValue(SectionName, AddressKey, "")));
+}
+
+bool LobbyWindow::saveSettings() const
+{
+    CSimpleIniA ini;
+    ini.SetSpaces(false);
+    if (!readIni(ini, m_settingsPath))
+        return false; // never overwrite a file that could not be read
+    ini.SetValue(SectionName, NameKey, name().toUtf8().constData());
+    ini.SetValue(SectionName, AddressKey, address().toUtf8().constData());
+    std::string text;
+    if (ini.Save(text) < 0)
+        return false;
+    QSaveFile file(m_settingsPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+QString LobbyWindow::findGameProgram()
+{
+    const QString name = QString::fromLatin1(GameProgramName);
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    const QFileInfo info(beside);
+    if (info.isFile() && info.isExecutable())
+        return beside;
+    return QStandardPaths::findExecutable(name);
+}
+
+bool LobbyWindow::listen(quint16 port)
+{
+    if (m_server->isListening())
+        m_server->close();
+    if (!m_server->listen(QHostAddress::LocalHost, port)) {
+        setStatus(QStringLiteral("Port %1 is taken: is another lobby running?").arg(port), true);
+        return false;
+    }
+    return true;
+}
+
+quint16 LobbyWindow::linkPort() const
+{
+    return m_server->serverPort();
+}
+
+bool LobbyWindow::hostGame()
+{
+    // The hosting game runs the host itself and connects to it locally.
+    return startGame(QStringLiteral("127.0.0.1"), true);
+}
+
+bool LobbyWindow::joinGame()
+{
+    if (address().isEmpty()) {
+        setStatus(QStringLiteral("Please enter the host's address."), true);
+        m_address->setFocus();
+        return false;
+    }
+    return startGame(address(), false);
+}
+
+bool LobbyWindow::startGame(const QString &address, bool hosting)
+{
+    const QString player = name();
+    if (player.isEmpty()) {
+        setStatus(QStringLiteral("Please enter your name."), true);
+        m_name->setFocus();
+        return false;
+    }
+    // "+" separates the fields of the game's messages.
+    if (player.contains(u'+')) {
+        setStatus(QStringLiteral("A name cannot contain \"+\"."), true);
+        m_name->setFocus();
+        return false;
+    }
+    const QString program = m_gameProgram.isEmpty() ? findGameProgram() : m_gameProgram;
+    if (program.isEmpty()) {
+        setStatus(QStringLiteral("The game was not found beside the lobby."), true);
+        return false;
+    }
+    const QStringList parameters{player, address, hosting ? QStringLiteral("true") : QStringLiteral("false")};
+    if (!Launcher::instance().startDetached(program, parameters)) {
+        setStatus(QStringLiteral("The game could not be started."), true);
+        return false;
+    }
+    saveSettings();
+    setStatus(hosting ? QStringLiteral("Starting your game as its host...")
+                      : QStringLiteral("Joining the game at %1...").arg(address));
+    return true;
+}
+
+void LobbyWindow::setStatus(const QString &text, bool error)
+{
+    m_status->setText(text);
+    QPalette pal = m_status->palette();
+    pal.setColor(QPalette::WindowText, error ? QColor(200, 0, 0) : QColor(96, 92, 141));
+    m_status->setPalette(pal);
+}
+
+void LobbyWindow::updateLinkState()
+{
+    const int count = connectedGames();
+    m_linkDot->setPixmap(lamp(count > 0));
+    m_linkText->setText(count > 0 ? QStringLiteral("A game is connected") : QStringLiteral("No game running"));
+    emit linksChanged(count);
+}
