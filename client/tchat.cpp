@@ -32,11 +32,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
-#include <QTextStream>
+#include <QTextDocumentFragment>
 
 #include <cstdio>
 
@@ -198,6 +199,13 @@ void Tchat::setWindows(const Windows &windows)
     }
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
+    if (m_windows.phrases) {
+        m_windows.phrases->settingsPath = settingsPath;
+        connect(m_windows.phrases, &Tphrases::phrasesApplied, this, [this](const QStringList &list) {
+            m_phrases = list;
+            updatePhraseTips();
+        });
+    }
     if (m_windows.gamestart) {
         connect(m_windows.gamestart, &Tgamestart::startRequested, this, [this](int gameType, int puzzle) {
             sendToHost(Msg::startGame(m_session.myName.toUtf8(), gameType, puzzle));
@@ -361,7 +369,7 @@ void Tchat::buildMenus()
     phrases->setObjectName(QStringLiteral("PrhaseList1"));
     connect(phrases, &QAction::triggered, this, [this] {
         if (m_windows.phrases)
-            m_windows.phrases->show();
+            m_windows.phrases->showPhrases(m_phrases);
     });
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
@@ -565,7 +573,56 @@ void Tchat::buildChatPanel()
     connect(m_kickUnset, &QAction::triggered, this,
             [this] { m_session.seatMenuWatch(m_kickTarget, false); });
 
-    connect(m_scrollChatOff, &QAction::toggled, this, [this](bool on) { m_mainchat->scrollChatOff = on; });
+    // The chat view's menu: Copy, Clear Main Chat and Scroll Chat Off, whose
+    // check mark always matches the one in the Options menu.
+    auto *popupMainchat = new QMenu(this);
+    popupMainchat->setObjectName(QStringLiteral("popup_mainchat"));
+    QAction *copy = popupMainchat->addAction(QStringLiteral("Copy"));
+    copy->setObjectName(QStringLiteral("Copy1"));
+    copy->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
+    connect(copy, &QAction::triggered, this, [this] {
+        const QString selected = m_mainchat->textCursor().selection().toPlainText();
+        if (!selected.isEmpty())
+            QGuiApplication::clipboard()->setText(selected);
+    });
+    QAction *clearView = popupMainchat->addAction(QStringLiteral("Clear Main Chat"));
+    clearView->setObjectName(QStringLiteral("ClearMainChat2"));
+    connect(clearView, &QAction::triggered, this, [this] {
+        m_mainchat->clear();
+        m_mychat->setFocus();
+    });
+    m_scrollChatOffView = popupMainchat->addAction(QStringLiteral("Scroll Chat Off"));
+    m_scrollChatOffView->setObjectName(QStringLiteral("ScrollChatOff2"));
+    m_scrollChatOffView->setCheckable(true);
+    m_mainchat->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_mainchat, &QWidget::customContextMenuRequested, this, [this, popupMainchat](const QPoint &at) {
+        popupMainchat->popup(m_mainchat->viewport()->mapToGlobal(at));
+    });
+    for (QAction *item : {m_scrollChatOff, m_scrollChatOffView}) {
+        connect(item, &QAction::triggered, this, [this](bool on) {
+            m_mainchat->scrollChatOff = on;
+            m_scrollChatOff->setChecked(on);
+            m_scrollChatOffView->setChecked(on);
+        });
+    }
+
+    // The input's menu: Paste replaces the whole line.
+    auto *popupMychat = new QMenu(this);
+    popupMychat->setObjectName(QStringLiteral("popup_mychat"));
+    QAction *paste = popupMychat->addAction(QStringLiteral("Paste"));
+    paste->setObjectName(QStringLiteral("Paste1"));
+    paste->setShortcut(QKeySequence(QStringLiteral("Ctrl+V")));
+    paste->setShortcutContext(Qt::WidgetShortcut);
+    m_mychat->addAction(paste);
+    connect(paste, &QAction::triggered, this, [this] {
+        const QString text = QGuiApplication::clipboard()->text();
+        if (!text.isEmpty())
+            m_mychat->setText(text);
+    });
+    m_mychat->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_mychat, &QWidget::customContextMenuRequested, this, [this, popupMychat](const QPoint &at) {
+        popupMychat->popup(m_mychat->mapToGlobal(at));
+    });
     applyChatFont();
     updatePhraseTips();
 }
@@ -836,6 +893,8 @@ void Tchat::loadinifile()
         s.gameType.reset();
     if (m_windows.gamestart)
         s.puzzleType = m_windows.gamestart->puzzleType();
+    for (int i = 0; i < 9; ++i)
+        s.phrases[size_t(i)] = m_phrases.value(i);
     s.load(settingsPath);
 
     m_textSize = s.textSize;

@@ -6,10 +6,13 @@
 #include "dialogs/tabout.h"
 #include "dialogs/tdownload.h"
 #include "dialogs/tgamestart.h"
+#include "dialogs/tphrases.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
 
+#include <QAbstractButton>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTcpServer>
@@ -36,7 +39,7 @@ struct Rig
         chat.lobbyPort = 9001;
         puzzles.loadResource();
         server.setPuzzleStore(&puzzles);
-        chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, nullptr, &server, nullptr});
+        chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, nullptr});
     }
     void recordConnections()
     {
@@ -52,6 +55,7 @@ struct Rig
     Tabout about;
     Tdownload download;
     Tgamestart gamestart;
+    Tphrases phrases;
     Tchat chat;
     QList<Opened> opened;
 };
@@ -217,6 +221,63 @@ private slots:
         Settings stored;
         QVERIFY(stored.load(wide.settings));
         QCOMPARE(stored.width, workWidth + 5);
+    }
+
+    void chatPanelAndPhrases()
+    {
+        Rig rig;
+        QList<QByteArray> sent;
+        connect(&rig.chat.session(), &ClientSession::send, [&sent](const QByteArray &m) { sent.append(m); });
+        rig.chat.session().loggedIn = true;
+        rig.chat.session().mySeat = 2;
+        auto *input = rig.chat.findChild<QLineEdit *>(QStringLiteral("mychat"));
+        QCOMPARE(input->text(), QStringLiteral("<Enter Chat Here>"));
+        QTest::keyClick(input, Qt::Key_Return); // the untouched greeting sends nothing
+        QVERIFY(sent.isEmpty());
+        QCOMPARE(input->text(), QString());
+        QTest::keyClicks(input, QStringLiteral("hi there"));
+        QTest::keyClick(input, Qt::Key_Return);
+        QCOMPARE(sent, QList<QByteArray>{"CMD_chat+2+hi there|clBlack"});
+        QCOMPARE(input->text(), QString());
+
+        // Paste replaces the whole line.
+        QTest::keyClicks(input, QStringLiteral("abc"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("pasted"));
+        rig.chat.findChild<QAction *>(QStringLiteral("Paste1"))->trigger();
+        QCOMPARE(input->text(), QStringLiteral("pasted"));
+
+        // Both Scroll Chat Off items always show the same mark.
+        auto *options = rig.chat.findChild<QAction *>(QStringLiteral("ScrollChatOff1"));
+        auto *inView = rig.chat.findChild<QAction *>(QStringLiteral("ScrollChatOff2"));
+        inView->trigger();
+        QVERIFY(options->isChecked() && inView->isChecked() && rig.chat.chatView()->scrollChatOff);
+        options->trigger();
+        QVERIFY(!options->isChecked() && !inView->isChecked() && !rig.chat.chatView()->scrollChatOff);
+
+        // The phrase editor shows the buttons' phrases; Done applies and stores them.
+        rig.chat.findChild<QAction *>(QStringLiteral("PrhaseList1"))->trigger();
+        auto *third = rig.phrases.findChild<QLineEdit *>(QStringLiteral("phrase3"));
+        QCOMPARE(third->text(), QStringLiteral("Nice Try!"));
+        QCOMPARE(third->maxLength(), 50);
+        third->setText(QStringLiteral("/me bows"));
+        rig.phrases.findChild<QLineEdit *>(QStringLiteral("phrase4"))->clear();
+        rig.phrases.button_doneClick();
+        auto *button3 = rig.chat.findChild<QAbstractButton *>(QStringLiteral("b_phrase3"));
+        QCOMPARE(button3->toolTip(), QStringLiteral("/me bows"));
+        sent.clear();
+        QTest::mouseClick(button3, Qt::LeftButton);
+        QCOMPARE(sent, QList<QByteArray>{"CMD_action+2+bows|clBlack"});
+
+        // After a restart the stored phrase comes back; the emptied one keeps its default.
+        Tphrases phrases;
+        Tchat again;
+        again.settingsPath = rig.settings;
+        again.setWindows({nullptr, nullptr, nullptr, nullptr, nullptr, &phrases, nullptr, nullptr});
+        again.loadinifile();
+        QCOMPARE(again.findChild<QAbstractButton *>(QStringLiteral("b_phrase3"))->toolTip(),
+                 QStringLiteral("/me bows"));
+        QCOMPARE(again.findChild<QAbstractButton *>(QStringLiteral("b_phrase4"))->toolTip(),
+                 QStringLiteral("Excellent!"));
     }
 };
 
