@@ -1,0 +1,53 @@
+// Arbitrary bytes from a host fed to a seated player's session during a game,
+// then a few clicks and keys at positions taken from the same bytes. No input
+// may crash or reach outside the board or the seats.
+#include "client/clientsession.h"
+#include "net/framebuffer.h"
+
+#include <QCoreApplication>
+
+#include <cstdint>
+#include <cstring>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+
+    ClientSession s;
+    s.myName = s.loginName = QStringLiteral("Ann");
+    s.isHost = true;
+    QByteArray start;
+    for (const char *m : {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Ann+1+2+",
+                          "CMD_theboard+2+1+1+5+9+9+3", "CMD_nextplayer+2+"})
+        start += FrameBuffer::frame(m);
+    s.received(start);
+    while (s.dispatcher().dispatchOne()) {
+    }
+
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    s.received(bytes);
+    while (s.dispatcher().dispatchOne()) {
+    }
+    for (int i = 0; i < 20; ++i)
+        s.turntimeTimer();
+
+    // Input at positions drawn from the bytes, two bytes a coordinate.
+    for (size_t i = 0; i + 4 <= size && i < 64; i += 4) {
+        const int x = int(int8_t(data[i])) * 4;
+        const int y = int(int8_t(data[i + 1])) * 4;
+        switch (data[i + 2] % 6) {
+        case 0: s.boardMouseUp(data[i + 3] & 1 ? Qt::RightButton : Qt::LeftButton, x, y); break;
+        case 1: s.image_selectMouseUp(x, y); break;
+        case 2: s.image_pencilMouseUp(x, y); break;
+        case 3: s.edit_fillChange(QString(QChar(data[i + 3]))); break;
+        case 4: s.typeDigit(int(data[i + 3]) - 128); break;
+        default: s.moveSelection(int(int8_t(data[i + 3])) % 3, x % 3); break;
+        }
+    }
+    s.button_checkClick();
+    s.button_clearClick();
+    return 0;
+}
