@@ -1,0 +1,163 @@
+#include "app/launcher.h"
+#include "lobby/lobbywindow.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct RecordingLauncher : Launcher
+{
+    struct Start
+    {
+        QString program;
+        QStringList arguments;
+    };
+    QList<Start> starts;
+    bool openUrl(const QUrl &) override { return true; }
+    bool startDetached(const QString &program, const QStringList &arguments) override
+    {
+        starts.append({program, arguments});
+        return true;
+    }
+};
+
+QAbstractButton *button(LobbyWindow &window, const char *name)
+{
+    return window.findChild<QAbstractButton *>(QString::fromLatin1(name));
+}
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class TestLobby : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void hostingAndJoiningStartTheGame();
+    void missingNameOrAddressStartsNothing();
+    void nameAndAddressAreRemembered();
+    void gameLinkIsShown();
+
+private:
+    RecordingLauncher launcher;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString iniPath;
+};
+
+void TestLobby::init()
+{
+    launcher = RecordingLauncher();
+    Launcher::setInstance(&launcher);
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    iniPath = dir->filePath(QStringLiteral("brenviklobby.ini"));
+}
+
+void TestLobby::cleanup()
+{
+    Launcher::setInstance(nullptr);
+    dir.reset();
+}
+
+void TestLobby::hostingAndJoiningStartTheGame()
+{
+    LobbyWindow window;
+    window.setSettingsPath(iniPath);
+    window.setGameProgram(QStringLiteral("/opt/games/sudoku"));
+    QTest::keyClicks(window.findChild<QLineEdit *>(QStringLiteral("edit_name")), QStringLiteral("Ann Lee"));
+    QTest::keyClicks(window.findChild<QLineEdit *>(QStringLiteral("edit_address")), QStringLiteral("10.0.0.5"));
+
+    QTest::mouseClick(button(window, "button_host"), Qt::LeftButton);
+    QCOMPARE(launcher.starts.size(), 1);
+    QCOMPARE(launcher.starts.at(0).program, QStringLiteral("/opt/games/sudoku"));
+    QCOMPARE(launcher.starts.at(0).arguments,
+             QStringList({QStringLiteral("Ann Lee"), QStringLiteral("127.0.0.1"), QStringLiteral("true")}));
+
+    QTest::mouseClick(button(window, "button_join"), Qt::LeftButton);
+    QCOMPARE(launcher.starts.size(), 2);
+    QCOMPARE(launcher.starts.at(1).arguments,
+             QStringList({QStringLiteral("Ann Lee"), QStringLiteral("10.0.0.5"), QStringLiteral("false")}));
+}
+
+void TestLobby::missingNameOrAddressStartsNothing()
+{
+    LobbyWindow window;
+    window.setSettingsPath(iniPath);
+    window.setGameProgram(QStringLiteral("/opt/games/sudoku"));
+    QVERIFY(!window.hostGame());
+    QVERIFY(!window.joinGame());
+    window.setName(QStringLiteral("Bob"));
+    QVERIFY(!window.joinGame()); // no address
+    window.setName(QStringLiteral("A+B"));
+    QVERIFY(!window.hostGame()); // "+" would split the game's messages
+    QVERIFY(launcher.starts.isEmpty());
+    QVERIFY(!QFile::exists(iniPath));
+}
+
+void TestLobby::nameAndAddressAreRemembered()
+{
+    // The game's own section is already there and must come through unchanged.
+    {
+        QFile file(iniPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[sudoku]\nTextSize=12\nPhrase1=Well done!\n");
+    }
+    {
+        LobbyWindow window;
+        window.setSettingsPath(iniPath);
+        window.setGameProgram(QStringLiteral("/opt/games/sudoku"));
+        window.setName(QStringLiteral("Zo\u00eb"));
+        window.setAddress(QStringLiteral("games.example.org"));
+        QVERIFY(window.joinGame());
+    }
+    const QString text = readFile(iniPath);
+    QVERIFY(text.contains(QStringLiteral("[sudoku]\nTextSize=12\nPhrase1=Well done!\n")));
+    QVERIFY(text.contains(QStringLiteral("[lobby]")));
+
+    LobbyWindow again;
+    again.setSettingsPath(iniPath);
+    again.loadSettings();
+    QCOMPARE(again.name(), QStringLiteral("Zo\u00eb"));
+    QCOMPARE(again.address(), QStringLiteral("games.example.org"));
+}
+
+void TestLobby::gameLinkIsShown()
+{
+    LobbyWindow window;
+    QVERIFY(window.listen(0));
+    QSignalSpy changes(&window, &LobbyWindow::linksChanged);
+    auto *state = window.findChild<QLabel *>(QStringLiteral("label_link"));
+    QCOMPARE(state->text(), QStringLiteral("No game running"));
+
+    // The game's side of the link: a connection that carries nothing.
+    QTcpSocket game;
+    game.connectToHost(QStringLiteral("127.0.0.1"), window.linkPort());
+    QVERIFY(game.waitForConnected(5000));
+    QTRY_COMPARE(window.connectedGames(), 1);
+    QCOMPARE(state->text(), QStringLiteral("A game is connected"));
+
+    game.disconnectFromHost();
+    QTRY_COMPARE(window.connectedGames(), 0);
+    QCOMPARE(state->text(), QStringLiteral("No game running"));
+    QCOMPARE(changes.count(), 2);
+
+    // A second lobby cannot take the same port.
+    LobbyWindow second;
+    QVERIFY(!second.listen(window.linkPort()));
+}
+
+QTEST_MAIN(TestLobby)
+#include "test_lobby.moc"
