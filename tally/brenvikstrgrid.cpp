@@ -178,10 +178,16 @@ namespace {
 void SaveGridToFile(const StringGrid &grid, const QString &fileName)
 {
     const QByteArray packed = Tlzrw1::compressBytes(gridToText(grid));
+    // Unbuffered, so that a short write is seen here: one during the flush
+    // inside commit() would not stop the rename.
     QSaveFile out(fileName);
-    if (fileName.isEmpty() || !out.open(QIODevice::WriteOnly))
+    if (fileName.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(QStringLiteral("Lzrw1 (de)compression : Failed to open output file : ") + fileName);
-    if (out.write(packed) != packed.size() || !out.commit())
+    if (out.write(packed) != packed.size()) {
+        out.cancelWriting();
+        fail(QStringLiteral("Lzrw1 : Error writing to output file : ") + fileName);
+    }
+    if (!out.commit())
         fail(QStringLiteral("Lzrw1 : Error writing to output file : ") + fileName);
 }
 
