@@ -199,6 +199,13 @@ void Tchat::setWindows(const Windows &windows)
     }
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
+    if (m_windows.spylist) {
+        connect(&m_session, &ClientSession::spectatorsChanged, m_windows.spylist,
+                [this] { m_windows.spylist->setEntries(m_session.spectators); });
+        connect(m_windows.spylist, &Tspylist::kickRequested, &m_session, &ClientSession::kicking);
+    }
+    if (m_windows.download)
+        connect(m_windows.download, &Tdownload::exitRequested, this, &QWidget::close);
     if (m_windows.phrases) {
         m_windows.phrases->settingsPath = settingsPath;
         connect(m_windows.phrases, &Tphrases::phrasesApplied, this, [this](const QStringList &list) {
@@ -856,7 +863,7 @@ void Tchat::hostpress()
     m_session.buttonStartVisible = true;
     m_session.startGameEnabled = true;
     if (m_windows.spylist)
-        m_windows.spylist->setProperty("removeEnabled", true);
+        m_windows.spylist->setRemoveEnabled(true);
     refresh();
 }
 
