@@ -7,7 +7,9 @@
 #include "net/messages.h"
 #include "net/tsock.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 
 namespace {
 
@@ -447,7 +449,10 @@ void TServer::checkit(FieldReader &f, int senderSlot)
         seat.bonus = right;
         seat.score = seat.cellsFilled;
     } else {
-        seat.score += seat.bonus;
+        // A peer that sends wrong digits for hours must not wrap the score round.
+        const qint64 sum = qint64(seat.score) + seat.bonus;
+        seat.score = int(std::clamp<qint64>(sum, std::numeric_limits<int>::min(),
+                                            std::numeric_limits<int>::max()));
     }
     sendToAll(Msg::hisScore(s, seat.score, seat.bonus));
     if (seat.cellsFilled > 80)

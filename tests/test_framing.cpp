@@ -52,7 +52,6 @@ private slots:
     void refusesNonIntegerFields_data();
     void refusesNonIntegerFields();
     void buildsTheWorkedExamples();
-    void buildsHostMessages();
 };
 
 void TestFraming::cutsMessagesAtTerminators()
@@ -271,36 +270,6 @@ void TestFraming::buildsTheWorkedExamples()
     QCOMPARE(Msg::chatRelay("Ann", "hi|clBlack"), QByteArray("CMD_chat+Ann chats: hi|clBlack"));
     const int scores[4] = {15, 0, 0, 0};
     QCOMPARE(Msg::loadStats(1, 2, scores), QByteArray("CMD_loadstats+1+2++15+0+0+0+"));
-}
-
-void TestFraming::buildsHostMessages()
-{
-    QCOMPARE(Msg::sendLoginInfo(5), QByteArray("CMD_sendlogininfo+5"));
-    QCOMPARE(Msg::fullHouse(), QByteArray("CMD_full+"));
-    QCOMPARE(Msg::wrongVersion(), QByteArray("CMD_wrongversion+"));
-    QCOMPARE(Msg::loginInfo(2, "1.0.2", "A+B"), QByteArray("CMD_logininfo+2+1.0.2+A+B"));
-    QCOMPARE(Msg::newPlayerInfo(2, "A+B"), QByteArray("CMD_newplayerinfo+2+A+B"));
-    QCOMPARE(Msg::existingPlayers(3, ""), QByteArray("CMD_existingplayers+3+"));
-    QCOMPARE(Msg::haveWrongVersion("Bo"), QByteArray("CMD_havewrongversion+Bo"));
-    QCOMPARE(Msg::theBoard(4, "+1+2+2+1+3+8"), QByteArray("CMD_theboard+4+1+2+2+1+3+8"));
-    QCOMPARE(Msg::cellList({{1, 2, 2}, {1, 3, 8}}), QByteArray("+1+2+2+1+3+8"));
-    QCOMPARE(Msg::startGame("Bo", 3, 1), QByteArray("CMD_startgame+Bo+3+1+"));
-    QCOMPARE(Msg::startGameRelay("Bo", "x", 2), QByteArray("CMD_startgame+Bo+x+2+"));
-    QCOMPARE(Msg::nextPlayer(6), QByteArray("CMD_nextplayer+6+"));
-    QCOMPARE(Msg::highliteIt(1, {1, 5, 9}), QByteArray("CMD_highliteit+1+1+5+9"));
-    QCOMPARE(Msg::hisScore(1, -6, -3), QByteArray("CMD_hisscore+1+-6+-3+"));
-    QCOMPARE(Msg::winnerIs("A and B and D"), QByteArray("CMD_winner+A and B and D+"));
-    QCOMPARE(Msg::playerDisconnected(3, ""), QByteArray("CMD_playerdisconnected+3+"));
-    QCOMPARE(Msg::justWatch(2, 1), QByteArray("CMD_justwatch+2+1"));
-    QCOMPARE(Msg::justWatching(2, 2), QByteArray("CMD_justwatching+2+2"));
-    QCOMPARE(Msg::actionLine(1, "waves", "clRed"), QByteArray("CMD_action+1+waves|clRed"));
-    QCOMPARE(Msg::actionRelay("Bo", "waves|clRed"), QByteArray("CMD_action+Bo waves|clRed"));
-    QCOMPARE(Msg::playASound(2, 17), QByteArray("CMD_playasound+2+wave17+"));
-    QCOMPARE(Msg::playASoundRelay(2, "wave17+"), QByteArray("CMD_playasound+2+wave17+"));
-    QCOMPARE(Msg::kickHim(1, 7), QByteArray("CMD_kickhim+1+7+"));
-    QCOMPARE(Msg::generatingNotice(), QByteArray("CMD_generating+"));
-    QCOMPARE(Msg::hostNames().size(), 8);
-    QCOMPARE(Msg::clientNames().size(), 21);
 }
 
 QTEST_GUILESS_MAIN(TestFraming)
