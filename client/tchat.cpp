@@ -892,6 +892,23 @@ void Tchat::setBounds(const QRect &r)
     setGeometry(r);
 }
 
+QRect Tchat::placeOnScreen(const QRect &stored)
+{
+    // Stored bounds whose title bar no screen shows (a monitor since removed)
+    // put the window on the primary screen instead, so it is never lost.
+    const QRect titleBar(stored.left(), stored.top(), stored.width(), 30);
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect visible = screen->availableGeometry().intersected(titleBar);
+        if (visible.width() >= 40 && visible.height() >= 10)
+            return stored;
+    }
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return stored;
+    const QRect work = primary->availableGeometry();
+    return QRect(work.left() + 3, work.top() + 3, stored.width(), stored.height());
+}
+
 void Tchat::loadinifile()
 {
     Settings s;
@@ -924,7 +941,7 @@ void Tchat::loadinifile()
     m_session.playSounds = s.playSounds;
     m_playSounds->setChecked(s.playSounds);
     const QRect stored(s.left, s.top, s.width, s.height);
-    setBounds(stored);
+    setBounds(placeOnScreen(stored));
     m_remembered = stored;
     m_session.turnSound = s.turnSound == Settings::TurnSound::New ? 1 : 0;
     m_classic->setChecked(m_session.turnSound == 0);

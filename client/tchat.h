@@ -86,6 +86,9 @@ public:
     std::optional<QRect> rememberedBounds() const { return m_remembered; }
 
     void refresh();
+    // Bounds to use for stored bounds: as they are while a screen shows the
+    // window's title bar, else moved onto the primary screen.
+    static QRect placeOnScreen(const QRect &stored);
 
 signals:
     // The window has closed: the program ends.

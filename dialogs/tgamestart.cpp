@@ -103,6 +103,9 @@ Tgamestart::Tgamestart(QWidget *parent) : QDialog(parent)
     start->setGeometry(96, 150, 218, 27);
     connect(start, &QAbstractButton::clicked, this, &Tgamestart::button_startClick);
 
+    // The form's own marks until the settings are read: Score and Hide, Easy.
+    m_gameTag[2] = 1;
+    m_puzzleHint[1] = 'y';
     m_puzzleType = 1;
     redraw();
 }

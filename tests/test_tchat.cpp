@@ -213,6 +213,14 @@ private slots:
         loaded.chat.close();
         QCOMPARE(QFileInfo(loaded.settings).lastModified(), stamp);
 
+        // Bounds on a screen since removed come back onto the primary screen.
+        const QRect work = loaded.chat.screen()->availableGeometry();
+        const QRect lost(work.right() + 2000, 40, 760, 540);
+        const QRect placed = Tchat::placeOnScreen(lost);
+        QVERIFY(work.contains(placed.topLeft()));
+        QCOMPARE(placed.size(), lost.size());
+        QCOMPARE(Tchat::placeOnScreen(QRect(40, 50, 760, 540)), QRect(40, 50, 760, 540));
+
         Rig wide;
         wide.chat.loadinifile();
         const int workWidth = wide.chat.screen()->availableGeometry().width();
