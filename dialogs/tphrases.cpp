@@ -14,6 +14,7 @@ Tphrases::Tphrases(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("Tphrases"));
     setWindowTitle(QStringLiteral("Sudoku - Phrase Buttons "));
     setFixedSize(368, 263);
+    setFont(Widgets::arial(13));
     Widgets::applyTiledBackground(this);
 
     const int labelY[9] = {13, 37, 61, 85, 109, 132, 156, 180, 204};
