@@ -59,7 +59,7 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
         QStringLiteral("Free software under the MIT licence."),
     };
     for (int i = 0; i < creditLines.size(); ++i) {
-        QLabel *line = makeLabel(this, creditLines.at(i), 4, 106 + 16 * i, 11);
+        QLabel *line = makeLabel(this, creditLines.at(i), 4, 104 + 14 * i, 11);
         line->setFixedWidth(296);
         line->setAlignment(Qt::AlignHCenter);
         QPalette pal = line->palette();

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTextBrowser>
+#include <QTextDocument>
 
 namespace {
 
@@ -28,9 +29,9 @@ constexpr PageButton PageButtons[] = {
 
 const char *const PageStyle =
     "<style>"
-    "body { font-family: Arial; font-size: 12px; color: #202020; }"
-    "h2 { font-size: 17px; color: #800000; margin-bottom: 6px; }"
-    "h3 { font-size: 13px; color: #605c8d; margin-top: 10px; margin-bottom: 2px; }"
+    "body { color: #202020; }"
+    "h2 { font-size: 18px; color: #800000; margin-bottom: 6px; }"
+    "h3 { font-size: 14px; color: #605c8d; margin-top: 10px; margin-bottom: 2px; }"
     "p { margin-top: 3px; margin-bottom: 5px; }"
     "li { margin-bottom: 3px; }"
     "</style>";
@@ -122,6 +123,8 @@ Thelp::Thelp(QWidget *parent) : QDialog(parent)
         memo->setFrameShape(QFrame::NoFrame);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setOpenLinks(false);
+        memo->document()->setDefaultFont(Widgets::arial(13));
+        memo->document()->setDocumentMargin(8);
         memo->setHtml(pageText(n));
         QPalette pal = memo->palette();
         pal.setColor(QPalette::Base, Qt::white);
@@ -281,9 +284,10 @@ QString Thelp::pageText(int n)
             "players and five spectators, chat.</p>");
         break;
     case 6:
-        body = QStringLiteral("<h2>License</h2><pre style=\"font-family: 'Liberation Mono', monospace; "
-                              "font-size: 10px; white-space: pre-wrap;\">")
-            + licenceText().toHtmlEscaped() + QStringLiteral("</pre>");
+        // The licence file's paragraphs, reflowed to the page's width.
+        body = QStringLiteral("<h2>License</h2>");
+        for (const QString &paragraph : licenceText().split(QStringLiteral("\n\n"), Qt::SkipEmptyParts))
+            body += QStringLiteral("<p>") + paragraph.simplified().toHtmlEscaped() + QStringLiteral("</p>");
         break;
     case 7:
         body = QStringLiteral(
