@@ -331,6 +331,11 @@ void LobbyWindow::setStatus(const QString &text, bool error)
 void LobbyWindow::updateLinkState()
 {
     const int count = connectedGames();
+    const bool wasLinked = m_linkText->text() == QStringLiteral("A game is connected");
+    if (count > 0 && !wasLinked)
+        setStatus(QStringLiteral("Your game is running. Have fun!"));
+    else if (count == 0 && wasLinked)
+        setStatus(QStringLiteral("The game has closed. Host or join another one."));
     m_linkDot->setPixmap(lamp(count > 0));
     m_linkText->setText(count > 0 ? QStringLiteral("A game is connected") : QStringLiteral("No game running"));
     emit linksChanged(count);

@@ -148,10 +148,13 @@ void TestLobby::gameLinkIsShown()
     QVERIFY(game.waitForConnected(5000));
     QTRY_COMPARE(window.connectedGames(), 1);
     QCOMPARE(state->text(), QStringLiteral("A game is connected"));
+    auto *status = window.findChild<QLabel *>(QStringLiteral("label_status"));
+    QCOMPARE(status->text(), QStringLiteral("Your game is running. Have fun!"));
 
     game.disconnectFromHost();
     QTRY_COMPARE(window.connectedGames(), 0);
     QCOMPARE(state->text(), QStringLiteral("No game running"));
+    QCOMPARE(status->text(), QStringLiteral("The game has closed. Host or join another one."));
     QCOMPARE(changes.count(), 2);
 
     // A second lobby cannot take the same port.
