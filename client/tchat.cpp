@@ -769,7 +769,13 @@ void Tchat::sockRead()
 void Tchat::sockInfo(int code, const QString &text)
 {
     Q_UNUSED(code);
-    if (text == Connection::closedText())
+    if (text != Connection::closedText())
+        return;
+    // What the host said before it closed is still handled first, so a
+    // refused player reads "Game is full" before the window goes.
+    while (m_session.dispatcher().dispatchOne()) {
+    }
+    if (!m_closeAfterMessage)
         close();
 }
 
@@ -788,8 +794,10 @@ void Tchat::showMessage(const QString &text, bool closeAfter)
 {
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Sudoku"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    if (closeAfter)
+    if (closeAfter) {
+        m_closeAfterMessage = true;
         connect(box, &QDialog::finished, this, &QWidget::close);
+    }
     box->open();
 }
 

@@ -120,6 +120,7 @@ private:
     Windows m_windows;
     QStringList m_parameters;
     bool m_launched = false;
+    bool m_closeAfterMessage = false;
     std::optional<QRect> m_remembered;
     SoundOutput *m_sound = nullptr;
     QPointer<QMessageBox> m_errorBox;

@@ -10,6 +10,9 @@
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
+#include "fakeconnection.h"
+
+#include <QMessageBox>
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -152,6 +155,7 @@ private slots:
         // is typed into the typing box, the rest chosen on the number strip.
         QCOMPARE(s.selectMode, 1);
         const int empties = 81 - s.filledCount;
+        QPoint lastEmpty;
         QWidget *board = rig.widget(QStringLiteral("board"));
         QWidget *strip = rig.widget(QStringLiteral("image_select"));
         const int xs[9] = {20, 70, 120, 170, 220, 270, 320, 370, 420};
@@ -160,6 +164,7 @@ private slots:
             for (int r = 1; r <= 9; ++r) {
                 if (s.board.cell(c, r).value != 0)
                     continue;
+                lastEmpty = QPoint(c, r);
                 if (c == 5 && s.selectMode == 1)
                     rig.chat.findChild<QAction *>(QStringLiteral("Clicking1"))->trigger();
                 QTest::mouseClick(board, Qt::LeftButton, {}, QPoint(xs[c - 1], ys[r - 1]));
@@ -181,9 +186,36 @@ private slots:
         QCOMPARE(s.labelStatus, QStringLiteral("%1 CORRECT 0 MISPLACED").arg(empties));
         QVERIFY(rig.widget(QStringLiteral("panel_winner"))->isVisible());
         QCOMPARE(rig.label(QStringLiteral("label_winner1"))->text(), QStringLiteral("You have Won the Game!"));
-        QCOMPARE(s.board.cell(9, 9).value > 27, true);
+        QCOMPARE(s.board.cell(lastEmpty.x(), lastEmpty.y()).value,
+                 rig.server.solution[lastEmpty.x() - 1][lastEmpty.y() - 1] + 27);
         QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 0"));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
+    }
+
+    void refusedPlayerReadsGameIsFull()
+    {
+        Rig rig;
+        rig.server.listen(0);
+        FakeConnection seated[9];
+        for (FakeConnection &c : seated)
+            rig.server.admit(&c);
+        rig.chat.gamePort = rig.server.listener()->port();
+        rig.chat.connector = [](TSock &sock, const QString &host, quint16 port) {
+            if (port == 9001)
+                return; // no lobby here
+            sock.setHostName(host);
+            sock.setPortName(QString::number(port));
+            sock.open();
+        };
+        rig.chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        rig.chat.show();
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = rig.chat.findChild<QMessageBox *>()) != nullptr);
+        QCOMPARE(box->text(), QStringLiteral("Game is full"));
+        QTest::qWait(50);
+        QVERIFY(rig.chat.isVisible()); // the window waits for the player to read it
+        box->accept();
+        QTRY_VERIFY(!rig.chat.isVisible());
     }
 
     void closingKeepsStoredSettings()
