@@ -58,7 +58,6 @@ private slots:
     void letterCaseRules();
     void damagedCounters();
     void deletingRecords();
-    void resetting();
     void readingText_data();
     void readingText();
     void absurdCountsAreRefused();
@@ -259,18 +258,6 @@ void TestTally::deletingRecords()
     t.moverow(3);
     t.moverow(-1);
     QCOMPARE(t.rowCount(), 3);
-}
-
-void TestTally::resetting()
-{
-    TallyTable t;
-    t.appendRecord(QStringLiteral("Ann"));
-    t.addgame(TallyTable::mineResult(), {"Ann"});
-    t.setCell(3, 0, QStringLiteral("4"));
-    t.reset();
-    QCOMPARE(t.rowCount(), 1);
-    QCOMPARE(t.columnCount(), 9);
-    QCOMPARE(rowText(t, 0), QStringLiteral("0 0 0 0 0 0 0 0 0"));
 }
 
 void TestTally::readingText_data()
