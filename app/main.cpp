@@ -78,6 +78,7 @@ int main(int argc, char **argv)
     TServer server;
     Tspylist spylist;
     server.setPuzzleStore(&puzzles);
+    help.setAboutBox(&about);
 
     SoundPlayer sounds;
     chat.setSoundOutput(&sounds);

@@ -106,8 +106,8 @@ void TServer::Sock1Accept()
 {
     if (!m_listener)
         return;
-    while (TSock *sock = m_listener->accept())
-        admit(sock);
+    while (m_listener->hasPendingConnections())
+        admit(m_listener->accept());
 }
 
 void TServer::admit(Connection *connection)

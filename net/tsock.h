@@ -70,6 +70,7 @@ public:
     // Takes one pending peer; nullptr when there is none. The connection
     // belongs to the listener.
     TSock *accept();
+    bool hasPendingConnections() const { return m_server.hasPendingConnections(); }
 
 signals:
     void pendingConnection();
