@@ -199,6 +199,8 @@ void Tchat::setWindows(const Windows &windows)
     }
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
+    if (m_windows.tally)
+        m_windows.tally->setPlayersSource([this] { return opponentNames(); });
     if (m_windows.spylist) {
         connect(&m_session, &ClientSession::spectatorsChanged, m_windows.spylist,
                 [this] { m_windows.spylist->setEntries(m_session.spectators); });

@@ -177,7 +177,8 @@ qint64 Tlzrw1::Compress()
     if (!in.open(QIODevice::ReadOnly))
         fail(openInputError(InputFile));
     QSaveFile out(OutputFile);
-    if (OutputFile.isEmpty() || !out.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write fails here rather than being committed.
+    if (OutputFile.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(openOutputError(OutputFile));
 
     const QByteArray data = in.readAll();
@@ -207,7 +208,8 @@ qint64 Tlzrw1::Decompress()
     if (InputFile.isEmpty() || !in.open(QIODevice::ReadOnly))
         fail(openInputError(InputFile));
     QSaveFile out(OutputFile);
-    if (OutputFile.isEmpty() || !out.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write fails here rather than being committed.
+    if (OutputFile.isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(openOutputError(OutputFile));
 
     const QByteArray packed = in.readAll();
