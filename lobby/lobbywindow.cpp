@@ -198,6 +198,14 @@ LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent)
     setStatus(QStringLiteral("Enter your name, then host a game or join one."));
 }
 
+LobbyWindow::~LobbyWindow()
+{
+    // The link sockets go with the listener, after this window's own members:
+    // they must not call back into a list that is already gone.
+    for (QTcpSocket *socket : std::as_const(m_links))
+        socket->disconnect(this);
+}
+
 QString LobbyWindow::name() const
 {
     return oneLine(m_name->text());

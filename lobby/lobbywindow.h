@@ -22,6 +22,7 @@ public:
     static const char *const GameProgramName; // "sudoku"
 
     explicit LobbyWindow(QWidget *parent = nullptr);
+    ~LobbyWindow() override;
 
     // The settings file; by default brenviklobby.ini in the settings folder.
     void setSettingsPath(const QString &path) { m_settingsPath = path; }
