@@ -2,6 +2,7 @@
 // solo game over a real loopback connection, and the closing rules.
 #include "app/settings.h"
 #include "client/chatview.h"
+#include "client/soundplayer.h"
 #include "client/tchat.h"
 #include "dialogs/tabout.h"
 #include "dialogs/tdownload.h"
@@ -190,6 +191,49 @@ private slots:
                  rig.server.solution[lastEmpty.x() - 1][lastEmpty.y() - 1] + 27);
         QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 0"));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
+    }
+
+    void optionMenusAndSounds()
+    {
+        struct Recording : SoundOutput
+        {
+            void play(const QString &clip) override { played.append(clip); }
+            QStringList played;
+        } sounds;
+        Rig rig;
+        rig.chat.setSoundOutput(&sounds);
+        rig.chat.loadinifile();
+        ClientSession &s = rig.chat.session();
+        QVERIFY(s.playSounds && s.playChatterSounds); // a missing key turns chatter on
+        auto item = [&rig](const char *name) { return rig.chat.findChild<QAction *>(QLatin1String(name)); };
+        item("PlaySounds1")->trigger();
+        item("New1")->trigger();
+        item("Clicking1")->trigger();
+        item("N12")->trigger();
+        Settings stored;
+        QVERIFY(stored.load(rig.settings));
+        QVERIFY(!stored.playSounds);
+        QCOMPARE(stored.turnSound, Settings::TurnSound::New);
+        QCOMPARE(stored.select, Settings::SelectMode::Clicking);
+        QCOMPARE(stored.textSize, 12);
+        QVERIFY(item("N8")->isChecked()); // choosing a size does not move the mark
+        QVERIFY(!item("N12")->isChecked());
+
+        // With Play Sounds off game events are silent; chatter still plays.
+        s.myName = QStringLiteral("You");
+        QByteArray bytes;
+        for (const char *m : {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
+                              "CMD_nextplayer+1+", "CMD_playasound+1+wave3+"})
+            bytes += FrameBuffer::frame(m);
+        s.received(bytes);
+        while (s.dispatcher().dispatchOne()) {
+        }
+        QCOMPARE(sounds.played, QStringList{QStringLiteral("wave3")});
+        item("PlaySounds1")->trigger();
+        s.received(FrameBuffer::frame("CMD_nextplayer+1+"));
+        while (s.dispatcher().dispatchOne()) {
+        }
+        QCOMPARE(sounds.played.last(), QStringLiteral("turnnew"));
     }
 
     void refusedPlayerReadsGameIsFull()
