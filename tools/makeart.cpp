@@ -29,7 +29,6 @@
 namespace {
 
 const QColor Maroon(128, 0, 0);
-const QColor Cream(252, 247, 236);
 const QColor LobbyInk(96, 92, 141);
 const QColor LobbyBlue(113, 133, 187);
 
