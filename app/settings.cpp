@@ -1,16 +1,11 @@
 #include "app/settings.h"
 
-#ifndef SI_NO_CONVERSION
-#define SI_NO_CONVERSION
-#endif
-#include <SimpleIni.h>
+#include "app/inifile.h"
+#include "net/wiretext.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
-#include <QStringDecoder>
 
-#include <functional>
 #include <string>
 
 const char *const Settings::FileName = "brenviklobby.ini";
@@ -18,58 +13,10 @@ const char *const Settings::SectionName = "sudoku";
 
 namespace {
 
-enum class ReadResult { Missing, Read, Unreadable };
-
-// Fills the ini from the file. A missing file leaves it empty.
-ReadResult readIni(CSimpleIniA &ini, const QString &path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
-        return ReadResult::Unreadable;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return ReadResult::Unreadable;
-    if (ini.LoadData(data.constData(), size_t(data.size())) < 0)
-        return ReadResult::Unreadable;
-    return ReadResult::Read;
-}
-
-// Reads the file (if any), lets the caller set its keys and replaces the file
-// atomically. The other sections and keys pass through untouched.
-bool rewriteIni(const QString &path, const std::function<void(CSimpleIniA &)> &setKeys)
-{
-    CSimpleIniA ini;
-    ini.SetSpaces(false);
-    if (readIni(ini, path) == ReadResult::Unreadable)
-        return false;
-    setKeys(ini);
-    std::string text;
-    if (ini.Save(text) < 0)
-        return false;
-
-    // Unbuffered, so that a failing write is seen here: a write error
-    // during the flush inside commit() would not stop the rename.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 // Stored text is UTF-8; a file written by an 8-bit program reads as Latin-1.
 QString decodeValue(const char *value)
 {
-    const QByteArray bytes(value);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
+    return fromWire(QByteArray(value));
 }
 
 QByteArray encodeValue(const QString &text)
@@ -145,7 +92,7 @@ int Settings::gameTypeToSave() const
 bool Settings::load(const QString &path)
 {
     CSimpleIniA ini;
-    const bool read = readIni(ini, path) == ReadResult::Read;
+    const bool read = IniFile::read(ini, path) == IniFile::ReadResult::Read;
     if (!read)
         ini.Reset();
     const SectionReader file(ini);
@@ -202,7 +149,7 @@ bool Settings::load(const QString &path)
 
 bool Settings::save(const QString &path) const
 {
-    return rewriteIni(path, [this](CSimpleIniA &ini) {
+    return IniFile::rewrite(path, [this](CSimpleIniA &ini) {
         setValue(ini, "Textsize", QByteArray::number(textSize));
         setValue(ini, "Textcolor", colorToText(textColor).toLatin1());
         setValue(ini, "Actioncolor", colorToText(actionColor).toLatin1());
@@ -221,7 +168,7 @@ bool Settings::save(const QString &path) const
 
 bool Settings::savePhrases(const QString &path, const Phrases &phrases)
 {
-    return rewriteIni(path, [&phrases](CSimpleIniA &ini) {
+    return IniFile::rewrite(path, [&phrases](CSimpleIniA &ini) {
         for (int n = 1; n <= PhraseCount; ++n)
             setValue(ini, phraseKey(n).constData(), encodeValue(phrases[size_t(n - 1)]));
     });

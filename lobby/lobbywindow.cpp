@@ -5,10 +5,7 @@
 #include "dialogs/tabout.h"
 #include "ui/widgets.h"
 
-#ifndef SI_NO_CONVERSION
-#define SI_NO_CONVERSION
-#endif
-#include <SimpleIni.h>
+#include "app/inifile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,13 +17,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QVBoxLayout>
 
-#include <string>
 
 const char *const LobbyWindow::SectionName = "lobby";
 const char *const LobbyWindow::GameProgramName = "sudoku";
@@ -35,18 +30,6 @@ namespace {
 
 const char *const NameKey = "Name";
 const char *const AddressKey = "Address";
-
-// Reads the whole settings file; false only when it exists but cannot be read.
-bool readIni(CSimpleIniA &ini, const QString &path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    return ini.LoadData(data.constData(), size_t(data.size())) >= 0;
-}
 
 QString oneLine(const QString &text)
 {
@@ -229,7 +212,7 @@ void LobbyWindow::setAddress(const QString &address)
 void LobbyWindow::loadSettings()
 {
     CSimpleIniA ini;
-    if (!readIni(ini, m_settingsPath))
+    if (IniFile::read(ini, m_settingsPath) != IniFile::ReadResult::Read)
         return;
     m_name->setText(QString::fromUtf8(ini.GetValue(SectionName, NameKey, "")));
     m_address->setText(QString::fromUtf8(ini.GetValue(SectionName, AddressKey, "")));
@@ -237,23 +220,12 @@ void LobbyWindow::loadSettings()
 
 bool LobbyWindow::saveSettings() const
 {
-    CSimpleIniA ini;
-    ini.SetSpaces(false);
-    if (!readIni(ini, m_settingsPath))
-        return false; // never overwrite a file that could not be read
-    ini.SetValue(SectionName, NameKey, name().toUtf8().constData());
-    ini.SetValue(SectionName, AddressKey, address().toUtf8().constData());
-    std::string text;
-    if (ini.Save(text) < 0)
-        return false;
-    QSaveFile file(m_settingsPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(text.data(), qint64(text.size())) != qint64(text.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const QByteArray name = this->name().toUtf8();
+    const QByteArray address = this->address().toUtf8();
+    return IniFile::rewrite(m_settingsPath, [&](CSimpleIniA &ini) {
+        ini.SetValue(SectionName, NameKey, name.constData());
+        ini.SetValue(SectionName, AddressKey, address.constData());
+    });
 }
 
 QString LobbyWindow::findGameProgram()
