@@ -621,17 +621,23 @@ void ClientSession::boardMouseUp(Qt::MouseButton button, int x, int y)
     emit changed();
 }
 
-void ClientSession::image_selectMouseUp(int x, int y)
+BoardCell *ClientSession::stripCell()
 {
     hideChoosers();
     if (mySeat > SeatCount) {
+        // A watcher's release only takes the buttons away.
         showCheckButtons(false);
-        emit changed();
-        return;
+        return nullptr;
     }
     BoardCell *cell = board.selected();
+    return cell && cell->value <= 9 ? cell : nullptr;
+}
+
+void ClientSession::image_selectMouseUp(int x, int y)
+{
+    BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 28, 29);
-    if (cell && cell->value <= 9 && choice >= 0 && choice != cell->value) {
+    if (cell && choice >= 0 && choice != cell->value) {
         cell->value = choice;
         board.clearMarks(board.selectedColumn, board.selectedRow);
         showCheckButtons(true);
@@ -643,15 +649,9 @@ void ClientSession::image_selectMouseUp(int x, int y)
 
 void ClientSession::image_pencilMouseUp(int x, int y)
 {
-    hideChoosers();
-    if (mySeat > SeatCount) {
-        showCheckButtons(false);
-        emit changed();
-        return;
-    }
-    BoardCell *cell = board.selected();
+    BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 27, 16);
-    if (cell && cell->value <= 9 && choice >= 0) {
+    if (cell && choice >= 0) {
         if (choice == 0)
             board.clearMarks(board.selectedColumn, board.selectedRow);
         else

@@ -161,6 +161,9 @@ private:
     void playsounds(const QString &name);
     void sendMessage(const QByteArray &text);
     void hideChoosers();
+    // Closes the choosers for a strip's release; the selected cell when the
+    // player may change it, else nullptr.
+    BoardCell *stripCell();
     void showCheckButtons(bool visible);
     void startClock();
     void stopClock();

@@ -17,31 +17,35 @@ QFont arial(int pixelSize, bool bold)
     return font;
 }
 
-PictureButton::PictureButton(const QString &text, QWidget *parent) : QAbstractButton(parent)
+HoverButton::HoverButton(QWidget *parent) : QAbstractButton(parent)
 {
-    setText(text);
-    setFont(arial(14, true));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
 }
 
-QSize PictureButton::sizeHint() const
-{
-    return {107, 25};
-}
-
-void PictureButton::enterEvent(QEnterEvent *event)
+void HoverButton::enterEvent(QEnterEvent *event)
 {
     m_hover = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
-void PictureButton::leaveEvent(QEvent *event)
+void HoverButton::leaveEvent(QEvent *event)
 {
     m_hover = false;
     update();
     QAbstractButton::leaveEvent(event);
+}
+
+PictureButton::PictureButton(const QString &text, QWidget *parent) : HoverButton(parent)
+{
+    setText(text);
+    setFont(arial(14, true));
+}
+
+QSize PictureButton::sizeHint() const
+{
+    return {107, 25};
 }
 
 void PictureButton::paintEvent(QPaintEvent *)
@@ -70,24 +74,8 @@ void PictureButton::paintEvent(QPaintEvent *)
     p.drawText(rect().translated(0, down ? 1 : 0), Qt::AlignCenter, text());
 }
 
-PhraseButton::PhraseButton(Glyph glyph, QWidget *parent) : QAbstractButton(parent), m_glyph(glyph)
+PhraseButton::PhraseButton(Glyph glyph, QWidget *parent) : HoverButton(parent), m_glyph(glyph)
 {
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
-}
-
-void PhraseButton::enterEvent(QEnterEvent *event)
-{
-    m_hover = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void PhraseButton::leaveEvent(QEvent *event)
-{
-    m_hover = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 void PhraseButton::paintEvent(QPaintEvent *)

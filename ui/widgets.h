@@ -8,9 +8,22 @@ class QWidget;
 // The game's own small widget set.
 namespace Widgets {
 
-// A rounded maroon button drawn by the program, with a lighter face while the
-// pointer is over it and a pressed look while held.
-class PictureButton : public QAbstractButton
+// A button drawn by the program that knows whether the pointer is over it.
+class HoverButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit HoverButton(QWidget *parent = nullptr);
+
+protected:
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    bool m_hover = false;
+};
+
+// A rounded maroon button, with a lighter face while the pointer is over it
+// and a pressed look while held.
+class PictureButton : public HoverButton
 {
     Q_OBJECT
 public:
@@ -19,16 +32,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-
-private:
-    bool m_hover = false;
 };
 
 // A small square button with a glyph (the phrase buttons and the chatter
 // button): the glyph is a speech bubble, or a note for the chatter button.
-class PhraseButton : public QAbstractButton
+class PhraseButton : public HoverButton
 {
     Q_OBJECT
 public:
@@ -37,12 +45,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
 
 private:
     Glyph m_glyph;
-    bool m_hover = false;
 };
 
 // Gives a window the game's soft tiled background.
