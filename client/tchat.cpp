@@ -837,13 +837,13 @@ void Tchat::processparams()
     m_session.hostAddress = m_parameters.value(1);
     if (m_parameters.size() < 3)
         return;
-    bool started = false;
-    if (m_parameters.at(2) == QLatin1String("true"))
-        started = (hostpress(), m_session.isHost);
-    else
-        started = (joinpress(), true);
-    if (!started)
-        return;
+    if (m_parameters.at(2) == QLatin1String("true")) {
+        hostpress();
+        if (!m_session.isHost)
+            return; // the host could not listen: nothing more starts
+    } else {
+        joinpress();
+    }
     // The lobby link: a presence connection that carries nothing.
     try {
         openSocket(*m_sock11, QStringLiteral("127.0.0.1"), lobbyPort);
