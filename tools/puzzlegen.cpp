@@ -14,7 +14,7 @@
 //     2 hidden single     4 naked/hidden pair   5 naked/hidden triple   6 X-wing/swordfish
 //
 // easy   (30-36 givens): solved by singles alone (levels 1-2)
-// medium (26-31 givens): naked singles get stuck, levels 2-3 finish it
+// medium (26-31 givens): singles get stuck, pointing and box-line steps finish it
 // hard   (25-29 givens): needs level 4 or above, and the solver finishes it
 //
 // Every puzzle has exactly one solution (checked by a backtracking counter).
@@ -645,7 +645,7 @@ int main(int argc, char **argv)
 
     const std::array<Kind, 3> kinds{{
         {"easy", 26, 42, 30, 36, NakedSingle, HiddenSingle, true, 48},
-        {"medium", 26, 31, 26, 31, HiddenSingle, LockedCandidates, false, 15},
+        {"medium", 26, 31, 26, 31, LockedCandidates, LockedCandidates, false, 15},
         {"hard", 25, 29, 25, 29, Pair, TechniqueCount, false, 10},
     }};
 
