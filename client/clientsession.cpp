@@ -78,8 +78,9 @@ void ClientSession::received(const QByteArray &bytes)
 {
     for (const QByteArray &entry : m_pending.append(bytes))
         m_dispatcher.enqueue(entry);
-    // A host that never ends its message is not a host worth waiting for.
-    if (m_pending.overflowed())
+    // A host that never ends its message, or that sends far more than any
+    // game needs, is not a host worth waiting for.
+    if (m_pending.overflowed() || m_dispatcher.size() > MaxQueued)
         connectionClosed();
 }
 

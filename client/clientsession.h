@@ -35,6 +35,8 @@ public:
     static constexpr int SeatCount = 4;
     static constexpr quint32 SystemColour = 0xFF0000; // blue, as 00BBGGRR
     static constexpr quint32 FallbackColour = 0x0000FF; // red
+    // Messages waiting from the host beyond this close the connection.
+    static constexpr int MaxQueued = 65536;
 
     explicit ClientSession(QObject *parent = nullptr);
 

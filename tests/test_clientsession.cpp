@@ -281,6 +281,16 @@ private slots:
         const int linesBefore = r.lines.size();
         host(s, {"cmd_chat+x|clRed", "CMD_full", "", "CMD_nothing+1"});
         QCOMPARE(r.lines.size(), linesBefore);
+        // A host that floods, or never ends its message, loses this player.
+        QSignalSpy closing(&s, &ClientSession::closeRequested);
+        s.received(QByteArray(ClientSession::MaxQueued, '\xff'));
+        QCOMPARE(closing.count(), 0);
+        s.received(QByteArray(2, '\xff'));
+        QCOMPARE(closing.count(), 1);
+        while (s.dispatcher().dispatchOne()) {
+        }
+        s.received(QByteArray(70 * 1024, 'x'));
+        QCOMPARE(closing.count(), 2);
     }
 
     void chatReceivedAndSent()
