@@ -336,7 +336,7 @@ void Tchat::buildMenus()
     QAction *reset = options->addAction(QStringLiteral("Reset Screen Location"));
     reset->setObjectName(QStringLiteral("ResetScreenLocation1"));
     connect(reset, &QAction::triggered, this,
-            [this] { setBounds(QRect(3, 3, DefaultWidth, DefaultHeight)); });
+            [this] { setGeometry(QRect(3, 3, DefaultWidth, DefaultHeight)); });
 
     m_scrollChatOff = options->addAction(QStringLiteral("Scroll Chat Off"));
     m_scrollChatOff->setObjectName(QStringLiteral("ScrollChatOff1"));
@@ -892,16 +892,6 @@ void Tchat::joinpress()
 
 // ---- settings and bounds ----
 
-QRect Tchat::bounds() const
-{
-    return geometry();
-}
-
-void Tchat::setBounds(const QRect &r)
-{
-    setGeometry(r);
-}
-
 QRect Tchat::placeOnScreen(const QRect &stored)
 {
     // Stored bounds whose title bar no screen shows (a monitor since removed)
@@ -951,7 +941,7 @@ void Tchat::loadinifile()
     m_session.playSounds = s.playSounds;
     m_playSounds->setChecked(s.playSounds);
     const QRect stored(s.left, s.top, s.width, s.height);
-    setBounds(placeOnScreen(stored));
+    setGeometry(placeOnScreen(stored));
     m_remembered = stored;
     m_session.turnSound = s.turnSound == Settings::TurnSound::New ? 1 : 0;
     m_classic->setChecked(m_session.turnSound == 0);
@@ -974,7 +964,7 @@ void Tchat::saveinifile()
     }
     s.select = m_session.selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
     s.playSounds = m_session.playSounds;
-    const QRect r = bounds();
+    const QRect r = geometry();
     s.left = r.x();
     s.top = r.y();
     s.width = r.width();
@@ -1001,14 +991,14 @@ void Tchat::closeEvent(QCloseEvent *event)
     // FormClose: save the bounds when they differ from the remembered ones.
     // Before the settings were ever loaded there is nothing to compare with,
     // and the stored settings are left alone.
-    if (m_remembered && bounds() != *m_remembered) {
-        QRect r = bounds();
+    if (m_remembered && geometry() != *m_remembered) {
+        QRect r = geometry();
         const QRect work = screen() ? screen()->availableGeometry() : QRect();
         if (work.isValid() && work.width() < r.width())
             r.setWidth(r.width() - 15);
         if (work.isValid() && work.height() < r.height())
             r.setHeight(r.height() - 15);
-        setBounds(r);
+        setGeometry(r);
         m_remembered = r;
         saveinifile();
     }

@@ -112,8 +112,6 @@ private:
     void applyChatFont();
     void mychatSend();
     void updatePhraseTips();
-    QRect bounds() const;
-    void setBounds(const QRect &r);
     QStringList opponentNames() const;
 
     ClientSession m_session;

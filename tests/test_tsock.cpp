@@ -52,6 +52,18 @@ quint16 closedPort()
     return port;
 }
 
+// Connects a plain socket to a fresh listener and accepts it; nullptr when
+// either step fails.
+std::unique_ptr<TSock> acceptPeer(TSockListener &listener, QTcpSocket &peer)
+{
+    listener.listen(0);
+    QSignalSpy pending(&listener, &TSockListener::pendingConnection);
+    peer.connectToHost(QHostAddress::LocalHost, listener.port());
+    if (!peer.waitForConnected(5000) || !QTest::qWaitFor([&] { return pending.count() >= 1; }))
+        return nullptr;
+    return std::unique_ptr<TSock>(listener.accept());
+}
+
 } // namespace
 
 class TestTSock : public QObject
@@ -188,13 +200,8 @@ void TestTSock::closingTheHostEndClosesTheClient()
 void TestTSock::readsWhatThePeerSentBeforeLeaving()
 {
     TSockListener listener;
-    listener.listen(0);
-    QSignalSpy pending(&listener, &TSockListener::pendingConnection);
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress::LocalHost, listener.port());
-    QVERIFY(peer.waitForConnected(5000));
-    QTRY_VERIFY(pending.count() >= 1);
-    std::unique_ptr<TSock> host(listener.accept());
+    std::unique_ptr<TSock> host = acceptPeer(listener, peer);
     QVERIFY(host);
     Watch hw;
     hw.attach(host.get());
@@ -210,13 +217,8 @@ void TestTSock::readsWhatThePeerSentBeforeLeaving()
 void TestTSock::peerResetReportsClosed()
 {
     TSockListener listener;
-    listener.listen(0);
-    QSignalSpy pending(&listener, &TSockListener::pendingConnection);
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress::LocalHost, listener.port());
-    QVERIFY(peer.waitForConnected(5000));
-    QTRY_VERIFY(pending.count() >= 1);
-    std::unique_ptr<TSock> host(listener.accept());
+    std::unique_ptr<TSock> host = acceptPeer(listener, peer);
     QVERIFY(host);
     Watch hw;
     hw.attach(host.get());
