@@ -336,7 +336,7 @@ void Tchat::buildMenus()
     QAction *reset = options->addAction(QStringLiteral("Reset Screen Location"));
     reset->setObjectName(QStringLiteral("ResetScreenLocation1"));
     connect(reset, &QAction::triggered, this,
-            [this] { setGeometry(QRect(3, 3, DefaultWidth, DefaultHeight)); });
+            [this] { setBounds(QRect(3, 3, DefaultWidth, DefaultHeight)); });
 
     m_scrollChatOff = options->addAction(QStringLiteral("Scroll Chat Off"));
     m_scrollChatOff->setObjectName(QStringLiteral("ScrollChatOff1"));
@@ -909,6 +909,30 @@ QRect Tchat::placeOnScreen(const QRect &stored)
     return QRect(work.left() + 3, work.top() + 3, stored.width(), stored.height());
 }
 
+QRect Tchat::bounds() const
+{
+    // The place is the frame's top-left corner (the title bar's, under a
+    // window manager); the size is the window's own, menu bar included.
+    return QRect(pos(), size());
+}
+
+void Tchat::setBounds(const QRect &r)
+{
+    // A size no screen can show is cut to the work area of the screen the
+    // window lands on; the minimum size still snaps a smaller one back.
+    QSize size = r.size();
+    const QScreen *target = QGuiApplication::screenAt(r.topLeft());
+    if (!target)
+        target = QGuiApplication::primaryScreen();
+    if (target) {
+        const QRect work = target->availableGeometry();
+        const QSize frame = frameGeometry().size() - geometry().size();
+        size = size.boundedTo(work.size() - frame);
+    }
+    resize(size.expandedTo(minimumSizeHint()).expandedTo(minimumSize()));
+    move(r.topLeft());
+}
+
 void Tchat::loadinifile()
 {
     Settings s;
@@ -941,7 +965,7 @@ void Tchat::loadinifile()
     m_session.playSounds = s.playSounds;
     m_playSounds->setChecked(s.playSounds);
     const QRect stored(s.left, s.top, s.width, s.height);
-    setGeometry(placeOnScreen(stored));
+    setBounds(placeOnScreen(stored));
     m_remembered = stored;
     m_session.turnSound = s.turnSound == Settings::TurnSound::New ? 1 : 0;
     m_classic->setChecked(m_session.turnSound == 0);
@@ -964,7 +988,7 @@ void Tchat::saveinifile()
     }
     s.select = m_session.selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
     s.playSounds = m_session.playSounds;
-    const QRect r = geometry();
+    const QRect r = bounds();
     s.left = r.x();
     s.top = r.y();
     s.width = r.width();
@@ -991,14 +1015,14 @@ void Tchat::closeEvent(QCloseEvent *event)
     // FormClose: save the bounds when they differ from the remembered ones.
     // Before the settings were ever loaded there is nothing to compare with,
     // and the stored settings are left alone.
-    if (m_remembered && geometry() != *m_remembered) {
-        QRect r = geometry();
+    if (m_remembered && bounds() != *m_remembered) {
+        QRect r = bounds();
         const QRect work = screen() ? screen()->availableGeometry() : QRect();
         if (work.isValid() && work.width() < r.width())
             r.setWidth(r.width() - 15);
         if (work.isValid() && work.height() < r.height())
             r.setHeight(r.height() - 15);
-        setGeometry(r);
+        resize(r.size());
         m_remembered = r;
         saveinifile();
     }

@@ -84,6 +84,9 @@ public:
     // The remembered bounds (last loaded or saved on closing); none before the
     // settings were first loaded, so a window closed before that saves nothing.
     std::optional<QRect> rememberedBounds() const { return m_remembered; }
+    // The window's place (its frame's top-left corner) and size, as stored.
+    QRect bounds() const;
+    void setBounds(const QRect &bounds);
 
     void refresh();
     // Bounds to use for stored bounds: as they are while a screen shows the

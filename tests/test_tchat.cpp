@@ -307,6 +307,38 @@ private slots:
         QCOMPARE(stored.width, workWidth + 5);
     }
 
+    void storedBoundsFitTheScreen()
+    {
+        // A stored size no screen can show is cut to the work area; the place
+        // is the frame's, so the title bar stays on the screen; "Reset Screen
+        // Location" puts the frame at (3,3) with the smallest size.
+        const QByteArray stored[] = {
+            "[sudoku]\nTop=3\nLeft=3\nWidth=30000\nHeight=30000\n",
+            "[sudoku]\nTop=-5000\nLeft=-5000\nWidth=30000\nHeight=30000\n",
+            "[sudoku]\nTop=20\nLeft=30\nWidth=-40\nHeight=0\n",
+        };
+        for (const QByteArray &text : stored) {
+            Rig rig;
+            QFile file(rig.settings);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+            file.close();
+            rig.chat.show(); // the settings are read at login, once the window shows
+            QVERIFY(QTest::qWaitForWindowExposed(&rig.chat));
+            rig.chat.loadinifile();
+            const QRect work = rig.chat.screen()->availableGeometry();
+            QVERIFY2(work.contains(rig.chat.frameGeometry().topLeft()), text.constData());
+            QVERIFY(rig.chat.frameGeometry().width() <= work.width());
+            QVERIFY(rig.chat.frameGeometry().height() <= work.height());
+            QVERIFY(rig.chat.width() >= Tchat::ClientWidth);
+            QVERIFY(rig.chat.height() >= Tchat::ClientHeight);
+
+            rig.chat.findChild<QAction *>(QStringLiteral("ResetScreenLocation1"))->trigger();
+            QTRY_COMPARE(rig.chat.frameGeometry().topLeft(), QPoint(3, 3));
+            QCOMPARE(rig.chat.width(), Tchat::ClientWidth);
+        }
+    }
+
     void chatPanelAndPhrases()
     {
         Rig rig;
