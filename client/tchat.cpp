@@ -30,6 +30,7 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QKeyEvent>
+#include <QWindow>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -930,7 +931,13 @@ void Tchat::setBounds(const QRect &r)
         size = size.boundedTo(work.size() - frame);
     }
     resize(size.expandedTo(minimumSizeHint()).expandedTo(minimumSize()));
-    move(r.topLeft());
+    // Once the window exists on the screen its frame is placed through the
+    // platform window, which tells the window manager that the place is the
+    // frame's even before the frame's size is known.
+    if (QWindow *handle = windowHandle(); handle && isVisible())
+        handle->setFramePosition(r.topLeft());
+    else
+        move(r.topLeft());
 }
 
 void Tchat::loadinifile()

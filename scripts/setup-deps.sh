@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev
   libsimpleini-dev libcurl4-openssl-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick fonts-liberation2
+  xvfb xauth xdotool imagemagick fonts-liberation2 openbox x11-utils
   qt6-qpa-plugins libbenchmark-dev
 )
 
