@@ -8,7 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
-ChatView::ChatView(QWidget *parent) : QTextEdit(parent)
+ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("mainchat"));
     setReadOnly(true);
@@ -17,6 +17,9 @@ ChatView::ChatView(QWidget *parent) : QTextEdit(parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     document()->setDocumentMargin(5);
+    // The oldest lines go as new ones come, so a chatty peer cannot grow the
+    // window without end.
+    document()->setMaximumBlockCount(MaxLines);
 }
 
 void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
@@ -85,12 +88,12 @@ void ChatView::mouseMoveEvent(QMouseEvent *event)
 {
     const bool onLink = !linkAt(event->position().toPoint()).isEmpty();
     viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
-    QTextEdit::mouseMoveEvent(event);
+    QPlainTextEdit::mouseMoveEvent(event);
 }
 
 void ChatView::mousePressEvent(QMouseEvent *event)
 {
-    QTextEdit::mousePressEvent(event);
+    QPlainTextEdit::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
     QTextBlock block;
@@ -106,6 +109,6 @@ void ChatView::mousePressEvent(QMouseEvent *event)
 
 void ChatView::mouseReleaseEvent(QMouseEvent *event)
 {
-    QTextEdit::mouseReleaseEvent(event);
+    QPlainTextEdit::mouseReleaseEvent(event);
     emit released();
 }

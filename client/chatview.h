@@ -3,17 +3,20 @@
 #include "client/linkfinder.h"
 
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include <optional>
 
 // The chat view: every chat line, action and notice in its colour, the part up
 // to the first ":" in bold. With "Scroll Chat Off" new lines arrive without
 // moving the view. Links are shown with a hand cursor and open on a click.
-class ChatView : public QTextEdit
+class ChatView : public QPlainTextEdit
 {
     Q_OBJECT
 public:
+    // The view keeps this many of the newest lines.
+    static constexpr int MaxLines = 5000;
+
     explicit ChatView(QWidget *parent = nullptr);
 
     void addlinetochat(const QString &line, quint32 bgrColour);

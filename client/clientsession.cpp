@@ -183,7 +183,12 @@ void ClientSession::newplayerinfo(FieldReader &f)
 {
     const int seat = f.takeInt();
     const QString name = fromWire(f.rest());
+    if ((seat < 1 || seat > SeatCount) && !watcherSlot(seat))
+        return; // the host has no such slot
     if (seat == mySeat) {
+        // The host may have renamed this player (a name already taken); its
+        // name is the one every later comparison and message uses.
+        myName = name;
         addLine(QStringLiteral("You are Connected."));
         emit loadSettingsRequested();
     } else {
@@ -193,8 +198,16 @@ void ClientSession::newplayerinfo(FieldReader &f)
         seats[seat].name = name;
         seats[seat].nameVisible = true;
     } else {
-        spectators.append(seatText(seat) + QStringLiteral(": ") + name);
-        emit spectatorsChanged();
+        // One watcher per slot: a slot announced again replaces its entry.
+        const QString prefix = seatText(seat) + QStringLiteral(": ");
+        for (qsizetype i = 0; i < spectators.size(); ++i) {
+            if (spectators.at(i).startsWith(prefix)) {
+                emit spectatorRemoved(spectators.takeAt(i));
+                break;
+            }
+        }
+        spectators.append(prefix + name);
+        emit spectatorAdded(spectators.last());
         addLine(seat == mySeat ? QStringLiteral("You are spying.") : name + QStringLiteral(" is spying."));
     }
     playsounds(QStringLiteral("entered"));
@@ -226,7 +239,7 @@ void ClientSession::playerdisconnected(FieldReader &f)
     if (at >= 0) {
         addLine(name + QStringLiteral(" has left."));
         spectators.removeAt(at);
-        emit spectatorsChanged();
+        emit spectatorRemoved(entry);
     }
 }
 
@@ -263,6 +276,7 @@ void ClientSession::loadstats(FieldReader &f)
         seats[seat].score = fromWire(f.take());
     setGameLabels(gameType, puzzleType, team);
     gameInProgress = true;
+    m_gameToTally = true; // a late joiner's catch-up counts as the start
 }
 
 void ClientSession::justWatchClick()
@@ -349,13 +363,13 @@ void ClientSession::startthegame(FieldReader &f)
     else
         addLine(name + QStringLiteral(" has started a ") + kind + QStringLiteral(" game."));
     gameInProgress = true;
+    m_gameToTally = true;
     clearall();
 }
 
 void ClientSession::theboard(FieldReader &f)
 {
     f.takeInt();
-    int count = 0;
     while (!f.atEnd()) {
         const int c = f.takeInt();
         const int r = f.takeInt();
@@ -363,9 +377,9 @@ void ClientSession::theboard(FieldReader &f)
         if (!BoardState::onBoard(c) || !BoardState::onBoard(r) || !BoardState::onBoard(d))
             continue;
         board.cells[c][r].value = d + 9;
-        ++count;
     }
-    filledCount = count;
+    // Counted from the board, so a square named twice counts once.
+    filledCount = lockedCount();
     updateLeft();
 }
 
@@ -432,12 +446,15 @@ void ClientSession::checkresult(FieldReader &f)
         return;
     const int right = f.takeInt();
     const int misplaced = f.takeInt();
+    if (right < 0 || misplaced < 0 || right + misplaced > 81)
+        return; // no board gives such a result
     labelStatus = QString::number(right) + QStringLiteral(" CORRECT ") + QString::number(misplaced)
                   + QStringLiteral(" MISPLACED");
     playsounds(misplaced > 0 ? QStringLiteral("wrong") : QStringLiteral("right"));
     if (misplaced > 0 && gameTypeCode == "3") {
         board.penaltyTicks = 5;
         panelPenaltyVisible = true;
+        hideChoosers();
     }
 }
 
@@ -465,20 +482,32 @@ void ClientSession::correct(FieldReader &f)
         if (!BoardState::onBoard(c) || !BoardState::onBoard(r) || !BoardState::onBoard(d))
             continue;
         BoardCell &cell = board.cells[c][r];
-        const int before = filledCount;
-        if (flag == "0" && seat == mySeat) {
+        if (flag == "0" && seat == mySeat)
             cell.value = d + 27;
-            ++filledCount;
-        } else if (cell.value > 9) {
+        else if (cell.value > 9)
             cell.value = d + 9;
-        } else {
+        else
             cell.value = d + 18;
-            ++filledCount;
-        }
-        if (filledCount != before)
-            updateLeft();
         board.clearMarks(c, r);
     }
+    // Counted from the board: a square reported again is not filled twice.
+    const int count = lockedCount();
+    if (count != filledCount) {
+        filledCount = count;
+        updateLeft();
+    }
+}
+
+int ClientSession::lockedCount() const
+{
+    int count = 0;
+    for (int c = 1; c <= 9; ++c) {
+        for (int r = 1; r <= 9; ++r) {
+            if (board.cells[c][r].value > 9)
+                ++count;
+        }
+    }
+    return count;
 }
 
 void ClientSession::hisscore(FieldReader &f)
@@ -509,8 +538,11 @@ void ClientSession::winner(FieldReader &f)
     panelWinnerVisible = true;
     if (isHost)
         buttonStartVisible = true;
-    if (seated())
+    // A winner announced again (a check after the end) or for a game this
+    // window never saw start is not another game.
+    if (seated() && m_gameToTally)
         emit tallyGame(mine ? QStringLiteral("addtomine") : w);
+    m_gameToTally = false;
 }
 
 void ClientSession::playasound(FieldReader &f)
@@ -587,6 +619,8 @@ int ClientSession::stripChoice(int x, int y, int rowHeight, int columnWidth)
 
 void ClientSession::boardMouseUp(Qt::MouseButton button, int x, int y)
 {
+    if (boardLocked())
+        return;
     hideChoosers();
     if (!seated() || !gameInProgress) {
         showCheckButtons(false);
@@ -636,6 +670,8 @@ BoardCell *ClientSession::stripCell()
 
 void ClientSession::image_selectMouseUp(int x, int y)
 {
+    if (boardLocked())
+        return;
     BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 28, 29);
     if (cell && choice >= 0 && choice != cell->value) {
@@ -650,6 +686,8 @@ void ClientSession::image_selectMouseUp(int x, int y)
 
 void ClientSession::image_pencilMouseUp(int x, int y)
 {
+    if (boardLocked())
+        return;
     BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 27, 16);
     if (cell && choice >= 0) {
@@ -664,6 +702,8 @@ void ClientSession::image_pencilMouseUp(int x, int y)
 
 void ClientSession::edit_fillChange(const QString &text)
 {
+    if (boardLocked())
+        return;
     editFillVisible = false;
     imageSelectVisible = false;
     if (mySeat > SeatCount) {
@@ -690,7 +730,7 @@ void ClientSession::edit_fillChange(const QString &text)
 
 void ClientSession::typeDigit(int digit)
 {
-    if (!seated() || !gameInProgress)
+    if (!seated() || !gameInProgress || boardLocked())
         return;
     BoardCell *cell = board.selected();
     if (!cell || cell->value > 9 || digit < 0 || digit > 9 || cell->value == digit)
@@ -704,7 +744,7 @@ void ClientSession::typeDigit(int digit)
 
 void ClientSession::moveSelection(int dColumn, int dRow)
 {
-    if (!seated() || !gameInProgress)
+    if (!seated() || !gameInProgress || boardLocked())
         return;
     if (board.selectedColumn == 0) {
         board.selectedColumn = 1;
@@ -719,6 +759,8 @@ void ClientSession::moveSelection(int dColumn, int dRow)
 
 void ClientSession::button_clearClick()
 {
+    if (boardLocked())
+        return;
     if (mySeat > SeatCount) {
         showCheckButtons(false);
         emit changed();
@@ -743,7 +785,7 @@ void ClientSession::button_clearClick()
 
 void ClientSession::button_checkClick()
 {
-    if (mySeat > SeatCount)
+    if (mySeat > SeatCount || boardLocked())
         return;
     board.resetFrames();
     imageSelectVisible = false;
@@ -781,10 +823,11 @@ bool ClientSession::sendit(const QString &text, quint32 textColour, quint32 acti
         return false;
     if (text.isEmpty())
         return true;
-    if (!text.startsWith(QLatin1Char('/'))) {
-        sendMessage(Msg::chatLine(mySeat, toWire(text), toWire(colorToText(textColour))));
-    } else if (text.startsWith(QLatin1String("/me"))) {
-        sendMessage(Msg::actionLine(mySeat, toWire(text.mid(4)), toWire(colorToText(actionColour))));
+    const QString line = text.left(MaxChatInput);
+    if (!line.startsWith(QLatin1Char('/'))) {
+        sendMessage(Msg::chatLine(mySeat, toWire(line), toWire(colorToText(textColour))));
+    } else if (line.startsWith(QLatin1String("/me"))) {
+        sendMessage(Msg::actionLine(mySeat, toWire(line.mid(4)), toWire(colorToText(actionColour))));
     }
     return true;
 }

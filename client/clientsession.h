@@ -33,10 +33,15 @@ class ClientSession : public QObject
     Q_OBJECT
 public:
     static constexpr int SeatCount = 4;
+    // The host serves five watchers, in the slots after the seats (5 to 9).
+    static constexpr int WatcherSlots = 5;
     static constexpr quint32 SystemColour = 0xFF0000; // blue, as 00BBGGRR
     static constexpr quint32 FallbackColour = 0x0000FF; // red
     // Messages waiting from the host beyond this close the connection.
     static constexpr int MaxQueued = 65536;
+    // The longest chat line the player may type: 4,000 UTF-16 units are at
+    // most 12,000 bytes of UTF-8, well inside the host's 16 KiB message.
+    static constexpr int MaxChatInput = 4000;
 
     explicit ClientSession(QObject *parent = nullptr);
 
@@ -72,7 +77,7 @@ public:
 
     // ---- what the window shows ----
     SeatView seats[SeatCount + 1]; // [1..4]
-    QStringList spectators;        // "5: Ann"
+    QStringList spectators;        // "5: Ann", in order of arrival, one per watcher slot
     QString labelStatus = QStringLiteral("Welcome To");
     QString labelLeft = QStringLiteral("Sudoku");
     QString labelTimer = QStringLiteral("GAME TIME - 60:00");
@@ -154,7 +159,8 @@ signals:
     void saveSettingsRequested();
     void showGameOptions();
     void tallyGame(const QString &winnerOrMine);
-    void spectatorsChanged();
+    void spectatorAdded(const QString &entry);
+    void spectatorRemoved(const QString &entry);
     void changed(); // labels, panels or board changed: the window refreshes
     void errorText(const QString &text);
 
@@ -174,6 +180,11 @@ private:
     QString gameTypeText(const QByteArray &gameType) const;
     void updateLeft();
     bool seated() const { return mySeat >= 1 && mySeat <= SeatCount; }
+    static bool watcherSlot(int seat) { return seat > SeatCount && seat <= SeatCount + WatcherSlots; }
+    // While the penalty picture hides the grid, the board takes no input.
+    bool boardLocked() const { return panelPenaltyVisible; }
+    // Squares holding a given or a judged digit; never outside 0..81.
+    int lockedCount() const;
 
     // host message handlers
     void sendloginfo(FieldReader &f);
@@ -195,6 +206,10 @@ private:
     void hisscore(FieldReader &f);
     void loadstats(FieldReader &f);
     void playasound(FieldReader &f);
+
+    // Set when this window sees a game start (or a running game's state as a
+    // late joiner); the first winner after it goes to the tally, no other.
+    bool m_gameToTally = false;
 
     Dispatcher m_dispatcher;
     FrameBuffer m_pending;

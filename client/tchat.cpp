@@ -52,7 +52,10 @@ const QString ChatPlaceholder = QStringLiteral("<Enter Chat Here>");
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
                   int pixelSize, const QColor &colour, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(parent);
+    // Names and numbers from peers are drawn as they are, never as markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(geometry);
     label->setFont(Widgets::arial(pixelSize, true));
@@ -111,6 +114,7 @@ class SeatLabel : public QLabel
 public:
     SeatLabel(int seat, QWidget *parent) : QLabel(parent), m_seat(seat)
     {
+        setTextFormat(Qt::PlainText); // a peer's name is text, whatever it holds
         setProperty("Tag", seat);
     }
     std::function<void(int, const QPoint &)> onContext;
@@ -203,8 +207,8 @@ void Tchat::setWindows(const Windows &windows)
     if (m_windows.tally)
         m_windows.tally->setPlayersSource([this] { return opponentNames(); });
     if (m_windows.spylist) {
-        connect(&m_session, &ClientSession::spectatorsChanged, m_windows.spylist,
-                [this] { m_windows.spylist->setEntries(m_session.spectators); });
+        connect(&m_session, &ClientSession::spectatorAdded, m_windows.spylist, &Tspylist::addEntry);
+        connect(&m_session, &ClientSession::spectatorRemoved, m_windows.spylist, &Tspylist::removeEntry);
         connect(m_windows.spylist, &Tspylist::kickRequested, &m_session, &ClientSession::kicking);
     }
     if (m_windows.download)
@@ -409,6 +413,7 @@ void Tchat::buildBoardPanel()
     m_panelGrid->setObjectName(QStringLiteral("panel_grid"));
     m_panelGrid->setGeometry(3, 2, 460, 457);
     auto *grid = new QLabel(m_panelGrid);
+    grid->setTextFormat(Qt::PlainText);
     grid->setObjectName(QStringLiteral("Image1"));
     grid->setGeometry(1, 1, 458, 455);
     grid->setPixmap(BoardArt::gridPicture());
@@ -461,6 +466,7 @@ void Tchat::buildBoardPanel()
                                   QColor(53, 56, 173), Qt::AlignLeft | Qt::AlignVCenter);
         m_bonus[seat]->setObjectName(QStringLiteral("label_bonus%1").arg(seat));
         m_eyes[seat] = new QLabel(m_panelBoard);
+        m_eyes[seat]->setTextFormat(Qt::PlainText);
         m_eyes[seat]->setObjectName(QStringLiteral("image_eyes%1").arg(seat));
         m_eyes[seat]->setGeometry(494, seatY[seat] - 1, 37, 17);
         m_eyes[seat]->setPixmap(eyesPicture());
@@ -516,6 +522,7 @@ void Tchat::buildBoardPanel()
     m_panelPenalty->setGeometry(9, 7, 447, 448);
     m_panelPenalty->setAutoFillBackground(true);
     auto *penalty = new QLabel(m_panelPenalty);
+    penalty->setTextFormat(Qt::PlainText);
     penalty->setObjectName(QStringLiteral("image_penalty"));
     penalty->setGeometry(5, 4, 438, 440);
     QFile file(QStringLiteral(":/pictures/penalty.jpg"));
@@ -540,6 +547,7 @@ void Tchat::buildChatPanel()
     input->setObjectName(QStringLiteral("mychat"));
     input->setGeometry(466, 457, 263, 22);
     input->setFont(Widgets::arial(13));
+    input->setMaxLength(ClientSession::MaxChatInput);
     input->onEnter = [this] { mychatSend(); };
     m_mychat = input;
 
@@ -788,15 +796,24 @@ void Tchat::showError(const QString &text)
         std::fprintf(stderr, "sudoku: %s\n", qPrintable(text));
         return;
     }
-    m_errorBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Sudoku"), text, QMessageBox::Ok, this);
+    m_errorBox = new QMessageBox(QMessageBox::Warning, QStringLiteral("Sudoku"), QString(), QMessageBox::Ok, this);
+    m_errorBox->setTextFormat(Qt::PlainText); // the text may quote a peer's field
+    m_errorBox->setText(text);
     m_errorBox->setAttribute(Qt::WA_DeleteOnClose);
     m_errorBox->open();
 }
 
 void Tchat::showMessage(const QString &text, bool closeAfter)
 {
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Sudoku"), text, QMessageBox::Ok, this);
+    // One box of a kind at a time: a host that repeats itself opens nothing more.
+    QPointer<QMessageBox> &open = m_messageBoxes[text];
+    if (open)
+        return;
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Sudoku"), QString(), QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    open = box;
     if (closeAfter) {
         m_closeAfterMessage = true;
         connect(box, &QDialog::finished, this, &QWidget::close);

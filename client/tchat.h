@@ -2,6 +2,7 @@
 
 #include "client/clientsession.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
@@ -125,6 +126,8 @@ private:
     std::optional<QRect> m_remembered;
     SoundOutput *m_sound = nullptr;
     QPointer<QMessageBox> m_errorBox;
+    QHash<QString, QPointer<QMessageBox>> m_messageBoxes; // by text; the session's texts are few
+
     TSock *m_sock = nullptr;
     TSock *m_sock11 = nullptr;
 

@@ -65,6 +65,24 @@ void Tspylist::setEntries(const QStringList &entries)
         m_list->item(i)->setSizeHint(QSize(0, 13));
 }
 
+void Tspylist::addEntry(const QString &entry)
+{
+    if (m_list->count() >= MaxEntries)
+        return;
+    auto *item = new QListWidgetItem(entry, m_list);
+    item->setSizeHint(QSize(0, 13));
+}
+
+void Tspylist::removeEntry(const QString &entry)
+{
+    for (int i = 0; i < m_list->count(); ++i) {
+        if (m_list->item(i)->text() == entry) {
+            delete m_list->takeItem(i);
+            return;
+        }
+    }
+}
+
 QStringList Tspylist::entries() const
 {
     QStringList list;

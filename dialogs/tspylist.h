@@ -14,11 +14,18 @@ class Tspylist : public QDialog
     Q_OBJECT
     Q_PROPERTY(bool removeEnabled READ removeEnabled WRITE setRemoveEnabled)
 public:
+    // The host serves at most five watchers.
+    static constexpr int MaxEntries = 5;
+
     explicit Tspylist(QWidget *parent = nullptr);
 
     // The whole list, in order of arrival; each entry reads "seat: name".
     void setEntries(const QStringList &entries);
     QStringList entries() const;
+    // One arrival or departure: only that row changes. An arrival beyond
+    // MaxEntries is dropped; a departure not in the list changes nothing.
+    void addEntry(const QString &entry);
+    void removeEntry(const QString &entry);
 
     // "Remove From Game" is offered only to the hosting player.
     void setRemoveEnabled(bool enabled);

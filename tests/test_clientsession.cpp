@@ -251,7 +251,7 @@ private slots:
         QCOMPARE(r.lines.last(), s.winnerText);
         QCOMPARE(r.tally, QStringList{QStringLiteral("Ann and Bob")});
         QVERIFY(s.panelWinnerVisible && s.buttonStartVisible && !s.gameInProgress);
-        host(s, {"CMD_winner+Ann+"});
+        host(s, {"CMD_startgame+Ann+2+1+", "CMD_winner+Ann+"});
         QCOMPARE(s.winnerText, QStringLiteral("You have Won the Game!"));
         QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
 
@@ -261,6 +261,136 @@ private slots:
         host(watcher, {"CMD_winner+Ann+"});
         QCOMPARE(watcher.winnerText, QStringLiteral("Ann has Won the Game!"));
         QVERIFY(w.tally.isEmpty());
+    }
+
+    void theHostNamesThisPlayer()
+    {
+        // Two players logged in as Bob; the host renamed the second one's seat.
+        ClientSession s;
+        Recorder r(s);
+        s.myName = s.loginName = QStringLiteral("Bob");
+        host(s, {"CMD_sendlogininfo+2", "CMD_existingplayers+1+Bob", "CMD_newplayerinfo+2+Bob (2)",
+                 "CMD_startgame+Bob+2+1+", "CMD_nextplayer+2+"});
+        QCOMPARE(s.myName, QStringLiteral("Bob (2)"));
+        QCOMPARE(s.loginName, QStringLiteral("Bob")); // what was sent at login stays
+        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        host(s, {"CMD_winner+Bob+"});
+        QCOMPARE(s.winnerText, QStringLiteral("Bob has Won the Game!"));
+        QCOMPARE(r.tally, QStringList{QStringLiteral("Bob")});
+        host(s, {"CMD_startgame+Bob+2+1+", "CMD_winner+Bob (2)+"});
+        QCOMPARE(s.winnerText, QStringLiteral("You have Won the Game!"));
+        QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
+        // Another seat's announcement never renames this player.
+        host(s, {"CMD_newplayerinfo+3+Cy"});
+        QCOMPARE(s.myName, QStringLiteral("Bob (2)"));
+    }
+
+    void aGameIsTalliedOnce()
+    {
+        // A winner announced again, or one for a game this window never saw
+        // start, adds nothing; a late joiner's catch-up counts as the start.
+        struct Case
+        {
+            const char *name;
+            QList<const char *> messages;
+            QStringList tally;
+        };
+        const QList<Case> cases = {
+            {"repeated winner", {"CMD_startgame+Ann+2+1+", "CMD_winner+Bob+", "CMD_winner+Bob+", "CMD_winner+Ann+"},
+             {"Bob"}},
+            {"no start seen", {"CMD_winner+Bob+", "CMD_winner+Bob+"}, {}},
+            {"late joiner", {"CMD_loadstats+2+1++0+0+0+0+", "CMD_winner+Ann+", "CMD_winner+Ann+"}, {"addtomine"}},
+            {"next game counts", {"CMD_startgame+Ann+2+1+", "CMD_winner+Bob+", "CMD_startgame+Ann+2+1+",
+                                  "CMD_winner+Ann+"}, {"Bob", "addtomine"}},
+        };
+        for (const Case &c : cases) {
+            ClientSession s;
+            Recorder r(s);
+            s.myName = s.loginName = QStringLiteral("Ann");
+            host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
+            for (const char *m : c.messages)
+                host(s, {m});
+            QVERIFY2(r.tally == c.tally, c.name);
+        }
+    }
+
+    void thePenaltyBlocksBoardInput()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2, "3");
+        s.boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
+        s.typeDigit(6);
+        host(s, {"CMD_checkresult+2+0+1+"});
+        QVERIFY(s.panelPenaltyVisible);
+        QVERIFY(!s.imageSelectVisible && !s.editFillVisible);
+        const BoardState before = s.board;
+        r.sent.clear();
+        const int soundsBefore = r.sounds.size();
+        s.moveSelection(1, 0);
+        s.typeDigit(7);
+        s.boardMouseUp(Qt::LeftButton, 260, 260);
+        s.boardMouseUp(Qt::RightButton, 370, 30);
+        s.image_selectMouseUp(40, 40);
+        s.image_pencilMouseUp(20, 30);
+        s.edit_fillChange(QStringLiteral("8"));
+        s.button_checkClick();
+        s.button_clearClick();
+        QVERIFY(!s.imageSelectVisible && !s.imagePencilVisible && !s.editFillVisible);
+        QCOMPARE(s.board.selectedColumn, before.selectedColumn);
+        QCOMPARE(s.board.selectedRow, before.selectedRow);
+        for (int c = 1; c <= 9; ++c)
+            for (int r2 = 1; r2 <= 9; ++r2)
+                QCOMPARE(s.board.cell(c, r2).value, before.cells[c][r2].value);
+        QVERIFY(r.sent.isEmpty());
+        QCOMPARE(r.sounds.size(), soundsBefore);
+        // Once the picture goes the board answers again.
+        for (int i = 0; i < 5; ++i)
+            s.turntimeTimer();
+        QVERIFY(!s.panelPenaltyVisible);
+        s.boardMouseUp(Qt::LeftButton, 260, 260);
+        s.typeDigit(7);
+        QCOMPARE(s.board.cell(6, 6).value, 7);
+    }
+
+    void aHostileHostStaysBounded()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        // Watchers live in the host's five slots, 5 to 9: one entry per slot,
+        // a slot announced again replaces its entry, any other number is refused.
+        QSignalSpy added(&s, &ClientSession::spectatorAdded);
+        QSignalSpy removed(&s, &ClientSession::spectatorRemoved);
+        QByteArray flood;
+        for (int i = 0; i < 20000; ++i)
+            flood += FrameBuffer::frame("CMD_newplayerinfo+" + QByteArray::number(5 + i % 7) + "+W"
+                                        + QByteArray::number(i));
+        s.received(flood);
+        while (s.dispatcher().dispatchOne()) {
+        }
+        QCOMPARE(s.spectators.size(), 5);
+        QCOMPARE(s.spectators.last(), QStringLiteral("5: W19999"));
+        QCOMPARE(added.count() - removed.count(), 5);
+        host(s, {"CMD_playerdisconnected+9+W19996"});
+        QCOMPARE(s.spectators.size(), 4);
+        QCOMPARE(removed.last().value(0).toString(), QStringLiteral("9: W19996"));
+
+        // No count of empty squares leaves 0..81, however often a cell is named.
+        QByteArray board = "CMD_theboard+1";
+        for (int i = 0; i < 10000; ++i)
+            board += "+1+1+5";
+        host(s, {board.constData()});
+        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 79")); // (2,2) was already given
+        for (int i = 0; i < 200; ++i)
+            host(s, {"CMD_correct+2+3+3+4+0", "CMD_correct+1+3+3+4+1"});
+        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 78"));
+        QCOMPARE(s.filledCount, 3);
+        // A check result no board can give is refused.
+        const QString status = s.labelStatus;
+        host(s, {"CMD_checkresult+2+99999+0+", "CMD_checkresult+2+3+-1+", "CMD_checkresult+2+0+82+"});
+        QCOMPARE(s.labelStatus, status);
+        QVERIFY(!s.panelPenaltyVisible);
     }
 
     void badHostInputIsContained()

@@ -8,6 +8,7 @@
 #include "dialogs/tdownload.h"
 #include "dialogs/tgamestart.h"
 #include "dialogs/tphrases.h"
+#include "dialogs/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
@@ -20,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,7 +46,7 @@ struct Rig
         chat.lobbyPort = 9001;
         puzzles.loadResource();
         server.setPuzzleStore(&puzzles);
-        chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, nullptr});
+        chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, &spylist});
     }
     void recordConnections()
     {
@@ -60,9 +63,21 @@ struct Rig
     Tdownload download;
     Tgamestart gamestart;
     Tphrases phrases;
+    Tspylist spylist;
     Tchat chat;
     QList<Opened> opened;
 };
+
+// Hands host messages to a window's session and handles them all.
+void feed(Tchat &chat, std::initializer_list<QByteArray> messages)
+{
+    QByteArray bytes;
+    for (const QByteArray &m : messages)
+        bytes += FrameBuffer::frame(m);
+    chat.session().received(bytes);
+    while (chat.session().dispatcher().dispatchOne()) {
+    }
+}
 
 } // namespace
 
@@ -260,6 +275,93 @@ private slots:
         QVERIFY(rig.chat.isVisible()); // the window waits for the player to read it
         box->accept();
         QTRY_VERIFY(!rig.chat.isVisible());
+    }
+
+    void chatInputAndViewAreBounded()
+    {
+        Rig rig;
+        auto *input = rig.chat.findChild<QLineEdit *>(QStringLiteral("mychat"));
+        QCOMPARE(input->maxLength(), ClientSession::MaxChatInput);
+        QCOMPARE(ClientSession::MaxChatInput, 4000);
+        QGuiApplication::clipboard()->setText(QString(10000, QLatin1Char('x')));
+        rig.chat.findChild<QAction *>(QStringLiteral("Paste1"))->trigger();
+        QCOMPARE(input->text().size(), 4000);
+
+        // The view keeps the newest lines only.
+        ChatView *view = rig.chat.chatView();
+        for (int i = 0; i < 6000; ++i)
+            view->addlinetochat(QStringLiteral("line %1").arg(i), 0);
+        QCOMPARE(view->document()->blockCount(), ChatView::MaxLines);
+        QCOMPARE(view->document()->firstBlock().text(), QStringLiteral("line 1000"));
+        QCOMPARE(view->document()->lastBlock().text(), QStringLiteral("line 5999"));
+    }
+
+    void peerTextIsShownAsText()
+    {
+        Rig rig;
+        const QByteArray markup = "<h1>Big</h1><a href=\"http://127.0.0.1/\">link</a>";
+        rig.chat.session().myName = QStringLiteral("You");
+        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+" + markup,
+                        "CMD_startgame+" + markup + "+2+1+", "CMD_hisscore+2+" + markup + "+1+",
+                        "CMD_winner+" + markup + "+"});
+        rig.chat.refresh();
+        QCOMPARE(rig.label(QStringLiteral("label_playername2"))->text(), QString::fromUtf8(markup));
+        QCOMPARE(rig.label(QStringLiteral("label_score2"))->text(), QString::fromUtf8(markup));
+        // Every label of the window draws its text as it is.
+        // (No host listens here: the login reply's failed send opened a box.)
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>());
+        for (QLabel *label : rig.chat.findChildren<QLabel *>())
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+
+        // A bad number field from a peer reaches the error box as text.
+        feed(rig.chat, {"CMD_hisscore+" + markup + "+1+1+"});
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = rig.chat.findChild<QMessageBox *>()) != nullptr);
+        QCOMPARE(box->text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(markup)));
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+    }
+
+    void aFloodingHostBuriesNothing()
+    {
+        Rig rig;
+        QTcpServer fake;
+        QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
+        rig.chat.gamePort = fake.serverPort();
+        rig.chat.connector = [](TSock &sock, const QString &host, quint16 port) {
+            if (port == 9001)
+                return; // no lobby here
+            sock.setHostName(host);
+            sock.setPortName(QString::number(port));
+            sock.open();
+        };
+        rig.chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        rig.chat.show();
+        QTRY_VERIFY(fake.hasPendingConnections());
+        QTcpSocket *peer = fake.nextPendingConnection();
+
+        QByteArray flood;
+        for (int i = 0; i < 2000; ++i)
+            flood += FrameBuffer::frame("CMD_full+");
+        for (int i = 0; i < 20000; ++i)
+            flood += FrameBuffer::frame("CMD_newplayerinfo+" + QByteArray::number(5 + i % 7) + "+W"
+                                        + QByteArray::number(i));
+        flood += FrameBuffer::frame("CMD_chat+END|clRed");
+        peer->write(flood);
+
+        // The window keeps turning its event loop while it works through the
+        // flood: a call posted now runs long before the flood is handled.
+        bool turned = false;
+        QMetaObject::invokeMethod(&rig.chat, [&turned] { turned = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(turned);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.chat.chatView()->document()->lastBlock().text() == QLatin1String("END"),
+                                 150000);
+        QCOMPARE(rig.chat.findChildren<QMessageBox *>().size(), 1);
+        QCOMPARE(rig.chat.findChild<QMessageBox *>()->text(), QStringLiteral("Game is full"));
+        QCOMPARE(rig.chat.findChild<QMessageBox *>()->textFormat(), Qt::PlainText);
+        QCOMPARE(rig.spylist.entries().size(), 5);
+        QCOMPARE(rig.spylist.entries(), rig.chat.session().spectators);
+        QVERIFY(rig.chat.chatView()->document()->blockCount() <= ChatView::MaxLines);
+        QVERIFY(rig.chat.isVisible()); // still waiting for the player to read the box
     }
 
     void closingKeepsStoredSettings()

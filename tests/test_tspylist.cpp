@@ -55,6 +55,7 @@ private slots:
     void nonHostCannotRemove();
     void entryGoneBeforeTheChoiceSendsNothing();
     void doneCloses();
+    void entriesChangeOneByOne();
 };
 
 void TestTspylist::pointerIsTrackedOverEntries()
@@ -156,6 +157,23 @@ void TestTspylist::doneCloses()
     QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
     QTest::mouseClick(window.findChild<QAbstractButton *>(QStringLiteral("button_done")), Qt::LeftButton);
     QVERIFY(!window.isVisible());
+}
+
+void TestTspylist::entriesChangeOneByOne()
+{
+    // Arrivals and departures touch their own row only; the rows already
+    // there stay as they are, and the list never grows past the host's slots.
+    Tspylist window;
+    window.addEntry(QStringLiteral("5: Ann"));
+    QListWidgetItem *ann = list(window)->item(0);
+    for (int seat = 6; seat <= 12; ++seat)
+        window.addEntry(QStringLiteral("%1: W").arg(seat));
+    QCOMPARE(list(window)->item(0), ann);
+    QCOMPARE(window.entries().size(), Tspylist::MaxEntries);
+    window.removeEntry(QStringLiteral("6: X")); // not in the list
+    window.removeEntry(QStringLiteral("7: W"));
+    QCOMPARE(window.entries(), (QStringList{"5: Ann", "6: W", "8: W", "9: W"}));
+    QCOMPARE(list(window)->item(0), ann);
 }
 
 QTEST_MAIN(TestTspylist)
