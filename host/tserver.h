@@ -4,6 +4,7 @@
 #include "net/dispatcher.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
@@ -20,6 +21,7 @@ struct PlayerSlot
 {
     QByteArray name;
     bool inUse = false;
+    bool loggedIn = false; // its login has been taken; a second one is ignored
     QPointer<Connection> connection;
     int origin = 0; // the number the host gave this connection; 0 when free
     int score = 0;
@@ -42,12 +44,19 @@ public:
     static constexpr int GamePort = 7772;
     // A connection with more entries than this waiting in the queue is closed.
     static constexpr int MaxQueuedPerConnection = 256;
+    // A connection that has not logged in this long after its accept is
+    // closed, so idle peers cannot keep the seats.
+    static constexpr int LoginTimeoutMs = 30000;
 
     explicit TServer(QObject *parent = nullptr);
     ~TServer() override;
 
-    // Starts listening for players (Sock1). Throws ESockException on failure.
-    void listen(quint16 port = GamePort);
+    // Starts listening for players (Sock1) on the address: every interface
+    // for a hosted game, loopback only for a solo one. Throws ESockException
+    // on failure.
+    void listen(quint16 port = GamePort, const QHostAddress &address = QHostAddress::Any);
+    // Tests shorten the time a connection gets to log in.
+    void setLoginTimeout(int ms) { m_loginTimeoutMs = ms; }
     TSockListener *listener() const { return m_listener; }
 
     // The version text compared at login: the about box's version label.
@@ -94,6 +103,8 @@ private:
     void findplayer();
     void checkit(FieldReader &f, int senderSlot);
     void checkforwin(int s);
+    QByteArray distinctName(int s, const QByteArray &name) const;
+    void expireLogin(Connection *connection, int origin);
 
     using Handler = void (TServer::*)(FieldReader &, int);
     void addHandler(const char *name, Handler handler);
@@ -109,4 +120,5 @@ private:
     std::function<QByteArray()> m_version;
     std::mt19937 m_random;
     int m_nextOrigin = 0;
+    int m_loginTimeoutMs = LoginTimeoutMs;
 };
