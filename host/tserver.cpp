@@ -7,8 +7,6 @@
 #include "net/messages.h"
 #include "net/tsock.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <chrono>
 #include <limits>
@@ -59,6 +57,9 @@ TServer::TServer(QObject *parent)
           std::chrono::system_clock::now().time_since_epoch().count()))
 {
     seatCount = 4;
+    m_clock.start();
+    m_loginTimer.setSingleShot(true);
+    connect(&m_loginTimer, &QTimer::timeout, this, &TServer::expireLogins);
     m_dispatcher.setErrorSink([this](const QString &text) { emit handlerError(text); });
     addHandler(Msg::logininfo, &TServer::receivedlogininfo);
     addHandler(Msg::chat, &TServer::chat);
@@ -185,9 +186,9 @@ void TServer::admit(Connection *connection)
     p.origin = ++m_nextOrigin;
     connection->tag = s;
     connection->pending = FrameBuffer(FrameBuffer::MaxMessage);
-    const int origin = p.origin;
-    QTimer::singleShot(m_loginTimeoutMs, connection,
-                       [this, connection, origin] { expireLogin(connection, origin); });
+    p.loginDeadline = m_clock.elapsed() + m_loginTimeoutMs;
+    if (!m_loginTimer.isActive())
+        m_loginTimer.start(m_loginTimeoutMs);
     connect(connection, &Connection::readReady, this, &TServer::Sock1Read);
     connect(connection, &Connection::peerClosed, this, &TServer::tempsockDisconnect);
     connect(connection, &Connection::info, this, &TServer::tempsockInfo);
@@ -223,11 +224,21 @@ void TServer::Sock1Read(Connection *connection)
         connection->close();
 }
 
-void TServer::expireLogin(Connection *connection, int origin)
+void TServer::expireLogins()
 {
-    const int s = slotOfOrigin(origin);
-    if (s != 0 && !m_slots[s].loggedIn && m_slots[s].connection == connection)
-        disconnectsock(s);
+    const qint64 now = m_clock.elapsed();
+    qint64 next = -1;
+    for (int s = 1; s <= MaxSlots; ++s) {
+        const PlayerSlot &p = m_slots[s];
+        if (!p.inUse || p.loggedIn)
+            continue;
+        if (p.loginDeadline <= now)
+            disconnectsock(s);
+        else if (next < 0 || p.loginDeadline < next)
+            next = p.loginDeadline;
+    }
+    if (next >= 0)
+        m_loginTimer.start(int(next - now));
 }
 
 void TServer::tempsockDisconnect(Connection *connection)

@@ -4,6 +4,8 @@
 #include "net/dispatcher.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +30,7 @@ struct PlayerSlot
     int bonus = 0;
     int ownBoard[9][9] = {}; // [column-1][row-1]
     int cellsFilled = 0;
+    qint64 loginDeadline = 0; // on the host's clock, while not logged in
 };
 
 // The game authority: admits connections into slots, logs players in, relays
@@ -104,7 +107,8 @@ private:
     void checkit(FieldReader &f, int senderSlot);
     void checkforwin(int s);
     QByteArray distinctName(int s, const QByteArray &name) const;
-    void expireLogin(Connection *connection, int origin);
+    // Closes connections whose time to log in is up; sleeps until the next.
+    void expireLogins();
 
     using Handler = void (TServer::*)(FieldReader &, int);
     void addHandler(const char *name, Handler handler);
@@ -121,4 +125,6 @@ private:
     std::mt19937 m_random;
     int m_nextOrigin = 0;
     int m_loginTimeoutMs = LoginTimeoutMs;
+    QElapsedTimer m_clock;
+    QTimer m_loginTimer;
 };
