@@ -844,7 +844,7 @@ void Tchat::processparams()
             m_windows.download->show();
         m_session.hostAddress = QStringLiteral("127.0.0.1");
         m_session.myName = QStringLiteral("You");
-        hostpress();
+        hostpress(true);
         return;
     }
     m_mainchat->addlinetochat(QStringLiteral("Loading Multi-player Game.. Please Wait."),
@@ -869,11 +869,12 @@ void Tchat::processparams()
     }
 }
 
-void Tchat::hostpress()
+void Tchat::hostpress(bool soloGame)
 {
     try {
         if (m_windows.server)
-            m_windows.server->listen(gamePort);
+            m_windows.server->listen(gamePort, soloGame ? QHostAddress(QHostAddress::LocalHost)
+                                                         : QHostAddress(QHostAddress::Any));
     } catch (const GameError &e) {
         showError(e.text());
         return;

@@ -65,7 +65,8 @@ public:
 
     // Launch handling, run when the window is first shown.
     void processparams();
-    void hostpress();
+    // A solo game's host listens on loopback only; a hosted game on every interface.
+    void hostpress(bool soloGame = false);
     void joinpress();
 
     void loadinifile();

@@ -25,6 +25,29 @@ bool onBoard(int n)
     return n >= 1 && n <= 9;
 }
 
+constexpr qsizetype textLength(const char *text)
+{
+    qsizetype n = 0;
+    while (text[n])
+        ++n;
+    return n;
+}
+
+// Everything the host sends must fit what a client accepts. The longest
+// message a peer may send bounds the longest name (a login with the shortest
+// slot and an empty version) and the longest chat text; a name shared with
+// others gets at most " (9)", since only nine slots are held at once.
+constexpr qsizetype LongestText = FrameBuffer::MaxMessage - 1;
+constexpr qsizetype LongestName = LongestText - textLength("CMD_logininfo+1++") + textLength(" (9)");
+constexpr qsizetype LongestChat = LongestText - textLength("CMD_chat+1+");
+constexpr qsizetype LongestRelay =
+    textLength("CMD_chat+") + LongestName + textLength(" chats: ") + LongestChat + 1;
+static_assert(LongestRelay <= FrameBuffer::MaxPending, "a chat relay must fit a client");
+// Four seats tied at the top are named in one winner text.
+constexpr qsizetype LongestWinner =
+    textLength("CMD_winner+") + 4 * LongestName + 3 * textLength(" and ") + textLength("+") + 1;
+static_assert(LongestWinner <= FrameBuffer::MaxPending, "a winner text must fit a client");
+
 } // namespace
 
 TServer::TServer(QObject *parent)
@@ -34,6 +57,9 @@ TServer::TServer(QObject *parent)
           std::chrono::system_clock::now().time_since_epoch().count()))
 {
     seatCount = 4;
+    m_clock.start();
+    m_loginTimer.setSingleShot(true);
+    connect(&m_loginTimer, &QTimer::timeout, this, &TServer::expireLogins);
     m_dispatcher.setErrorSink([this](const QString &text) { emit handlerError(text); });
     addHandler(Msg::logininfo, &TServer::receivedlogininfo);
     addHandler(Msg::chat, &TServer::chat);
@@ -65,13 +91,21 @@ void TServer::addHandler(const char *name, Handler handler)
     });
 }
 
-void TServer::listen(quint16 port)
+void TServer::listen(quint16 port, const QHostAddress &address)
 {
     if (!m_listener) {
         m_listener = new TSockListener(this);
         connect(m_listener, &TSockListener::pendingConnection, this, &TServer::Sock1Accept);
     }
-    m_listener->listen(port);
+    try {
+        m_listener->listen(port, address);
+    } catch (const ESockException &e) {
+        if (!m_listener->portTaken())
+            throw;
+        throw ESockException(e.text() + QStringLiteral("\nAnother program, perhaps another game, "
+                                                       "is already using port %1.")
+                                            .arg(port));
+    }
 }
 
 int TServer::slotOfOrigin(int origin) const
@@ -147,10 +181,14 @@ void TServer::admit(Connection *connection)
     PlayerSlot &p = m_slots[s];
     p.connection = connection;
     p.inUse = true;
+    p.loggedIn = false;
     p.name.clear();
     p.origin = ++m_nextOrigin;
     connection->tag = s;
-    connection->pending.clear();
+    connection->pending = FrameBuffer(FrameBuffer::MaxMessage);
+    p.loginDeadline = m_clock.elapsed() + m_loginTimeoutMs;
+    if (!m_loginTimer.isActive())
+        m_loginTimer.start(m_loginTimeoutMs);
     connect(connection, &Connection::readReady, this, &TServer::Sock1Read);
     connect(connection, &Connection::peerClosed, this, &TServer::tempsockDisconnect);
     connect(connection, &Connection::info, this, &TServer::tempsockInfo);
@@ -186,6 +224,23 @@ void TServer::Sock1Read(Connection *connection)
         connection->close();
 }
 
+void TServer::expireLogins()
+{
+    const qint64 now = m_clock.elapsed();
+    qint64 next = -1;
+    for (int s = 1; s <= MaxSlots; ++s) {
+        const PlayerSlot &p = m_slots[s];
+        if (!p.inUse || p.loggedIn)
+            continue;
+        if (p.loginDeadline <= now)
+            disconnectsock(s);
+        else if (next < 0 || p.loginDeadline < next)
+            next = p.loginDeadline;
+    }
+    if (next >= 0)
+        m_loginTimer.start(int(next - now));
+}
+
 void TServer::tempsockDisconnect(Connection *connection)
 {
     const int s = connection->tag;
@@ -203,7 +258,10 @@ void TServer::tempsockInfo(Connection *connection, int code, const QString &text
         return; // a second close of the same connection finds the slot free
     PlayerSlot &p = m_slots[s];
     const QByteArray name = p.name;
+    // What it left queued is dropped with it.
+    m_dispatcher.discard(p.origin);
     p.inUse = false;
+    p.loggedIn = false;
     p.name.clear();
     p.origin = 0;
     p.connection = nullptr;
@@ -230,11 +288,13 @@ void TServer::disconnectsock(int s)
 void TServer::receivedlogininfo(FieldReader &f, int senderSlot)
 {
     const int s = f.takeInt();
-    if (s != senderSlot)
+    // A connection logs in once: its name stays what it first said.
+    if (s != senderSlot || m_slots[s].loggedIn)
         return;
     const QByteArray version = f.take();
-    const QByteArray name = f.rest();
+    const QByteArray name = distinctName(s, f.rest());
     m_slots[s].name = name;
+    m_slots[s].loggedIn = true;
 
     sendToAll(Msg::newPlayerInfo(s, name));
     if (usable(s)) {
@@ -264,7 +324,40 @@ void TServer::receivedlogininfo(FieldReader &f, int senderSlot)
             for (const Msg::Cell &cell : filled)
                 groups += Msg::cellList({cell}) + "+1";
             sendTo(s, Msg::correctList(s, groups));
+        } else if ((gameType == 2 || gameType == 3) && s <= seatCount) {
+            // The seat's private board survived its player's absence: show
+            // the returning player the digits the host already holds.
+            QByteArray groups;
+            for (int c = 1; c <= 9; ++c) {
+                for (int r = 1; r <= 9; ++r) {
+                    const int own = m_slots[s].ownBoard[c - 1][r - 1];
+                    if (own != 0 && sharedBoard[c - 1][r - 1] == 0)
+                        groups += Msg::cellList({{c, r, own}}) + "+1";
+                }
+            }
+            if (!groups.isEmpty())
+                sendTo(s, Msg::correctList(s, groups));
         }
+    }
+}
+
+QByteArray TServer::distinctName(int s, const QByteArray &name) const
+{
+    // Two players under one name could not tell whose win or chat is whose:
+    // a name already held by another logged-in slot gets a number.
+    auto taken = [this, s](const QByteArray &candidate) {
+        for (int j = 1; j <= MaxSlots; ++j) {
+            if (j != s && m_slots[j].inUse && m_slots[j].loggedIn && m_slots[j].name == candidate)
+                return true;
+        }
+        return false;
+    };
+    if (name.isEmpty() || !taken(name))
+        return name;
+    for (int n = 2;; ++n) {
+        const QByteArray candidate = name + " (" + QByteArray::number(n) + ')';
+        if (!taken(candidate))
+            return candidate;
     }
 }
 

@@ -4,6 +4,9 @@
 #include "net/dispatcher.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
@@ -20,12 +23,14 @@ struct PlayerSlot
 {
     QByteArray name;
     bool inUse = false;
+    bool loggedIn = false; // its login has been taken; a second one is ignored
     QPointer<Connection> connection;
     int origin = 0; // the number the host gave this connection; 0 when free
     int score = 0;
     int bonus = 0;
     int ownBoard[9][9] = {}; // [column-1][row-1]
     int cellsFilled = 0;
+    qint64 loginDeadline = 0; // on the host's clock, while not logged in
 };
 
 // The game authority: admits connections into slots, logs players in, relays
@@ -42,12 +47,19 @@ public:
     static constexpr int GamePort = 7772;
     // A connection with more entries than this waiting in the queue is closed.
     static constexpr int MaxQueuedPerConnection = 256;
+    // A connection that has not logged in this long after its accept is
+    // closed, so idle peers cannot keep the seats.
+    static constexpr int LoginTimeoutMs = 30000;
 
     explicit TServer(QObject *parent = nullptr);
     ~TServer() override;
 
-    // Starts listening for players (Sock1). Throws ESockException on failure.
-    void listen(quint16 port = GamePort);
+    // Starts listening for players (Sock1) on the address: every interface
+    // for a hosted game, loopback only for a solo one. Throws ESockException
+    // on failure.
+    void listen(quint16 port = GamePort, const QHostAddress &address = QHostAddress::Any);
+    // Tests shorten the time a connection gets to log in.
+    void setLoginTimeout(int ms) { m_loginTimeoutMs = ms; }
     TSockListener *listener() const { return m_listener; }
 
     // The version text compared at login: the about box's version label.
@@ -94,6 +106,9 @@ private:
     void findplayer();
     void checkit(FieldReader &f, int senderSlot);
     void checkforwin(int s);
+    QByteArray distinctName(int s, const QByteArray &name) const;
+    // Closes connections whose time to log in is up; sleeps until the next.
+    void expireLogins();
 
     using Handler = void (TServer::*)(FieldReader &, int);
     void addHandler(const char *name, Handler handler);
@@ -109,4 +124,7 @@ private:
     std::function<QByteArray()> m_version;
     std::mt19937 m_random;
     int m_nextOrigin = 0;
+    int m_loginTimeoutMs = LoginTimeoutMs;
+    QElapsedTimer m_clock;
+    QTimer m_loginTimer;
 };

@@ -18,15 +18,31 @@ void Dispatcher::setHandler(const QByteArray &name, Handler handler)
 
 void Dispatcher::enqueue(const QByteArray &text, int origin)
 {
-    m_queue.push_back({text, origin});
+    std::deque<QByteArray> &queue = m_queues[origin];
+    if (queue.empty())
+        m_turns.push_back(origin);
+    queue.push_back(text);
+    ++m_size;
     if (!m_timer.isActive())
         m_timer.start();
 }
 
 int Dispatcher::pendingFrom(int origin) const
 {
-    return static_cast<int>(std::count_if(m_queue.begin(), m_queue.end(),
-                                          [origin](const Entry &e) { return e.origin == origin; }));
+    const auto it = m_queues.constFind(origin);
+    return it == m_queues.constEnd() ? 0 : static_cast<int>(it->size());
+}
+
+void Dispatcher::discard(int origin)
+{
+    const auto it = m_queues.find(origin);
+    if (it == m_queues.end())
+        return;
+    m_size -= static_cast<int>(it->size());
+    m_queues.erase(it);
+    m_turns.erase(std::remove(m_turns.begin(), m_turns.end(), origin), m_turns.end());
+    if (m_size == 0)
+        m_timer.stop();
 }
 
 void Dispatcher::splitEntry(const QByteArray &entry, QByteArray &name, QByteArray &args)
@@ -43,25 +59,33 @@ void Dispatcher::splitEntry(const QByteArray &entry, QByteArray &name, QByteArra
 
 bool Dispatcher::dispatchOne()
 {
-    if (m_queue.empty()) {
+    if (m_turns.empty()) {
         m_timer.stop();
         return false;
     }
-    const Entry entry = std::move(m_queue.front());
-    m_queue.pop_front();
+    const int origin = m_turns.front();
+    m_turns.pop_front();
+    const auto queue = m_queues.find(origin);
+    const QByteArray text = std::move(queue->front());
+    queue->pop_front();
+    --m_size;
+    if (queue->empty())
+        m_queues.erase(queue);
+    else
+        m_turns.push_back(origin); // its next entry waits for the others' turns
     // Nothing left to wait for: the timer sleeps until the next entry comes.
-    if (m_queue.empty())
+    if (m_size == 0)
         m_timer.stop();
 
     QByteArray name, args;
-    splitEntry(entry.text, name, args);
+    splitEntry(text, name, args);
     if (name.isEmpty())
         return true;
     const auto it = m_handlers.constFind(name);
     if (it == m_handlers.constEnd())
         return true;
     try {
-        it.value()(args, entry.origin);
+        it.value()(args, origin);
     } catch (const std::exception &e) {
         if (m_errorSink)
             m_errorSink(QString::fromUtf8(e.what()));

@@ -9,10 +9,13 @@
 #include <functional>
 
 // The receive queue of one side and the timer that empties it: one entry per
-// tick, in arrival order, each handed to the handler whose name matches
-// exactly. The timer runs only while the queue holds entries, so an idle game
-// does not wake up. Every entry remembers where it came from (the host
-// numbers its connections), so a handler knows its sender's connection.
+// tick, each handed to the handler whose name matches exactly. The timer runs
+// only while entries wait, so an idle game does not wake up. Every entry
+// remembers where it came from (the host numbers its connections), so a
+// handler knows its sender's connection. Each origin keeps its own order, and
+// the origins take turns: one peer's backlog delays another's next message by
+// at most one tick per other busy origin. With a single origin (the client)
+// this is plain arrival order.
 class Dispatcher : public QObject
 {
     Q_OBJECT
@@ -32,7 +35,9 @@ public:
     void enqueue(const QByteArray &text, int origin = 0);
     // Entries waiting that came from the given origin.
     int pendingFrom(int origin) const;
-    int size() const { return static_cast<int>(m_queue.size()); }
+    // Forgets every entry waiting from the given origin (its peer is gone).
+    void discard(int origin);
+    int size() const { return m_size; }
     bool timerActive() const { return m_timer.isActive(); }
 
     // Takes the first entry and dispatches it; returns false when the queue
@@ -43,12 +48,11 @@ public:
     static void splitEntry(const QByteArray &entry, QByteArray &name, QByteArray &args);
 
 private:
-    struct Entry
-    {
-        QByteArray text;
-        int origin;
-    };
-    std::deque<Entry> m_queue;
+    // One queue per origin that has entries waiting, and the turn order of
+    // those origins.
+    QHash<int, std::deque<QByteArray>> m_queues;
+    std::deque<int> m_turns;
+    int m_size = 0;
     QHash<QByteArray, Handler> m_handlers;
     ErrorSink m_errorSink;
     QTimer m_timer;

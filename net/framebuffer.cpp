@@ -3,17 +3,31 @@
 QList<QByteArray> FrameBuffer::append(const QByteArray &bytes)
 {
     QList<QByteArray> out;
+    if (m_tooLong)
+        return out;
+    // The pending text holds no terminator: look only at the new bytes.
+    qsizetype from = m_pending.size();
     m_pending.append(bytes);
     qsizetype start = 0;
     for (;;) {
-        const qsizetype end = m_pending.indexOf(Terminator, start);
+        const qsizetype end = m_pending.indexOf(Terminator, from);
         if (end < 0)
             break;
+        if (m_maxMessage > 0 && end - start + 1 > m_maxMessage) {
+            m_tooLong = true;
+            m_pending.clear();
+            return out;
+        }
         out.append(m_pending.mid(start, end - start));
-        start = end + 1;
+        start = from = end + 1;
     }
     if (start > 0)
         m_pending.remove(0, start);
+    // Unfinished, and already too long for its terminator to come.
+    if (m_maxMessage > 0 && m_pending.size() + 1 > m_maxMessage) {
+        m_tooLong = true;
+        m_pending.clear();
+    }
     return out;
 }
 

@@ -150,6 +150,14 @@ void TSock::send(const QByteArray &bytes)
 {
     if (!m_connected || !m_socket)
         throw ESockException(QStringLiteral("Send - Socket Not Connected"));
+    if (m_socket->bytesToWrite() + bytes.size() > MaxUnsent) {
+        // The peer has stopped reading: drop it rather than buffer without
+        // end. What it has not taken is not worth delivering.
+        m_connected = false;
+        dropSocket(false);
+        report(InfoClosed, closedText());
+        return;
+    }
     m_socket->write(bytes);
 }
 
@@ -190,14 +198,14 @@ void TSock::onDisconnected()
     close();
 }
 
-void TSock::dropSocket()
+void TSock::dropSocket(bool flush)
 {
     if (!m_socket)
         return;
     QTcpSocket *socket = m_socket;
     m_socket = nullptr;
     socket->disconnect(this);
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
+    if (flush && socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
         // Let the last words (a refusal, say) reach the peer before the
         // socket goes; it deletes itself once it is closed.
         socket->setParent(nullptr);
@@ -223,12 +231,12 @@ TSockListener::TSockListener(QObject *parent) : QObject(parent)
     connect(&m_server, &QTcpServer::newConnection, this, &TSockListener::pendingConnection);
 }
 
-void TSockListener::listen(quint16 port)
+void TSockListener::listen(quint16 port, const QHostAddress &address)
 {
     if (m_server.isListening())
         throw ESockException(QStringLiteral("Listen - Socket Already In Use"));
     m_server.setListenBacklogSize(5);
-    if (!m_server.listen(QHostAddress::Any, port)) {
+    if (!m_server.listen(address, port)) {
         if (m_server.serverError() == QAbstractSocket::AddressInUseError
             || m_server.serverError() == QAbstractSocket::SocketAccessError)
             throw ESockException(QStringLiteral("Listen - Error Binding Socket"));

@@ -2,6 +2,7 @@
 
 #include "net/connection.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -36,6 +37,8 @@ public:
 
     // How many bytes one readable event takes at most.
     static constexpr qint64 ReadChunk = 32768;
+    // A peer that leaves more than this unsent (it does not read) is let go.
+    static constexpr qint64 MaxUnsent = 1024 * 1024;
 
 private:
     void attach(QTcpSocket *socket);
@@ -43,7 +46,7 @@ private:
     void onError(QAbstractSocket::SocketError error);
     void onDisconnected();
     void report(int code, const QString &text) { emit info(this, code, text); }
-    void dropSocket();
+    void dropSocket(bool flush = true);
 
     QPointer<QTcpSocket> m_socket;
     QString m_hostName;
@@ -61,11 +64,15 @@ class TSockListener : public QObject
 public:
     explicit TSockListener(QObject *parent = nullptr);
 
-    // Binds every local address on the port and listens with a backlog of 5.
-    // Throws "Listen - Error Binding Socket" when the port is taken.
-    void listen(quint16 port);
+    // Binds the address (every local address unless told otherwise) on the
+    // port and listens with a backlog of 5. Throws "Listen - Error Binding
+    // Socket" when the port is taken.
+    void listen(quint16 port, const QHostAddress &address = QHostAddress::Any);
+    // The last listen failed because another socket holds the port.
+    bool portTaken() const { return m_server.serverError() == QAbstractSocket::AddressInUseError; }
     bool isListening() const { return m_server.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
+    QHostAddress address() const { return m_server.serverAddress(); }
 
     // Takes one pending peer; nullptr when there is none. The connection
     // belongs to the listener.

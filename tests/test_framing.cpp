@@ -45,6 +45,7 @@ private slots:
     void joinsMessagesSplitOverReads();
     void boundsPendingText();
     void dispatchesByExactName();
+    void takesOriginsInTurn();
     void handlerErrorEndsOnlyThatHandler();
     void timerRunsOnlyWhileEntriesWait();
     void timerDispatchesOneEntryPerTick();
@@ -111,6 +112,26 @@ void TestFraming::boundsPendingText()
     QCOMPARE(out.first().size(), FrameBuffer::MaxPending + 1);
     QVERIFY(!buffer.overflowed());
     QCOMPARE(buffer.pending(), QByteArray("y"));
+
+    // With a message limit, the limit counts the terminator, whatever the
+    // pieces; a message one byte too long is refused even before it ends.
+    const qsizetype max = FrameBuffer::MaxMessage;
+    for (qsizetype piece : {qsizetype(1000), qsizetype(4096), max + 10}) {
+        for (qsizetype length : {max - 1, max}) {
+            for (bool terminated : {true, false}) {
+                FrameBuffer limited(max);
+                const QByteArray wire = "ok" + QByteArray(1, FF) + QByteArray(length, 'x')
+                                        + (terminated ? QByteArray(1, FF) + "ok" + FF : QByteArray());
+                QList<QByteArray> got;
+                for (qsizetype at = 0; at < wire.size(); at += piece)
+                    got += limited.append(wire.mid(at, piece));
+                const QString row = QStringLiteral("piece %1 length %2 %3").arg(piece).arg(length).arg(terminated);
+                QVERIFY2(limited.overflowed() == (length == max), qPrintable(row));
+                QCOMPARE(got.size(), length == max ? 1 : terminated ? 3 : 1);
+                QCOMPARE(got.first(), QByteArray("ok"));
+            }
+        }
+    }
 }
 
 void TestFraming::dispatchesByExactName()
@@ -123,21 +144,46 @@ void TestFraming::dispatchesByExactName()
     r.dispatcher.enqueue("CMD_chatx+1+hi", 1);     // longer name
     r.dispatcher.enqueue("CMD_cha+1+hi", 1);       // shorter name
     r.dispatcher.enqueue("CMD_sendlogininfo+1", 1); // the other side's name
-    r.dispatcher.enqueue("CMD_chat+1+a+b|clRed", 2);
-    r.dispatcher.enqueue("CMD_kickhim+", 3);
+    r.dispatcher.enqueue("CMD_chat+1+a+b|clRed", 1);
+    r.dispatcher.enqueue("CMD_kickhim+", 1);
     QCOMPARE(r.dispatcher.size(), 9);
-    QCOMPARE(r.dispatcher.pendingFrom(1), 7);
+    QCOMPARE(r.dispatcher.pendingFrom(1), 9);
 
     // One entry per call, in queue order; dropped entries still use their turn.
     for (int i = 0; i < 7; ++i)
         QVERIFY(r.dispatcher.dispatchOne());
     QVERIFY(r.log.isEmpty());
     QVERIFY(r.dispatcher.dispatchOne());
-    QCOMPARE(r.log, QStringList{"CMD_chat|1+a+b|clRed|2"});
+    QCOMPARE(r.log, QStringList{"CMD_chat|1+a+b|clRed|1"});
     QVERIFY(r.dispatcher.dispatchOne());
-    QCOMPARE(r.log.last(), QStringLiteral("CMD_kickhim||3"));
+    QCOMPARE(r.log.last(), QStringLiteral("CMD_kickhim||1"));
     QVERIFY(!r.dispatcher.dispatchOne());
     QVERIFY(r.errors.isEmpty());
+}
+
+void TestFraming::takesOriginsInTurn()
+{
+    Recorder r;
+    // A backlog from origin 1, then one or two entries from two others.
+    for (const char *m : {"a", "b", "c", "d"})
+        r.dispatcher.enqueue(QByteArray("CMD_chat+") + m, 1);
+    r.dispatcher.enqueue("CMD_chat+x", 2);
+    r.dispatcher.enqueue("CMD_chat+y", 3);
+    r.dispatcher.enqueue("CMD_chat+z", 2);
+    r.dispatcher.enqueue("CMD_chat+gone", 4);
+    r.dispatcher.enqueue("CMD_chat+gone too", 4);
+    // An origin whose peer has left loses what it had queued.
+    r.dispatcher.discard(4);
+    QCOMPARE(r.dispatcher.size(), 7);
+    QCOMPARE(r.dispatcher.pendingFrom(4), 0);
+    QVERIFY(r.dispatcher.dispatchOne());
+    // An origin that comes back joins the turn at the end.
+    r.dispatcher.enqueue("CMD_chat+w", 3);
+    r.drain();
+    // Each origin keeps its order; no origin waits behind another's backlog.
+    QCOMPARE(r.log, (QStringList{"CMD_chat|a|1", "CMD_chat|x|2", "CMD_chat|y|3", "CMD_chat|b|1",
+                                 "CMD_chat|z|2", "CMD_chat|w|3", "CMD_chat|c|1", "CMD_chat|d|1"}));
+    QVERIFY(!r.dispatcher.timerActive());
 }
 
 void TestFraming::handlerErrorEndsOnlyThatHandler()

@@ -93,6 +93,7 @@ private slots:
         rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("10.0.0.5"), QStringLiteral("true")});
         rig.chat.processparams();
         QVERIFY(rig.server.listener() && rig.server.listener()->isListening());
+        QCOMPARE(rig.server.listener()->address(), QHostAddress(QHostAddress::Any));
         const quint16 port = rig.server.listener()->port();
         QCOMPARE(rig.opened, (QList<Opened>{{"127.0.0.1", port}, {"127.0.0.1", 9001}}));
         QVERIFY(rig.chat.session().isHost);
@@ -150,6 +151,8 @@ private slots:
         QVERIFY(rig.chat.chatView()->toPlainText().startsWith(QStringLiteral("Loading Solo Game..Please wait.")));
         ClientSession &s = rig.chat.session();
         QTRY_VERIFY(s.loggedIn);
+        // Nobody from the network reaches a solo game.
+        QCOMPARE(rig.server.listener()->address(), QHostAddress(QHostAddress::LocalHost));
         QTRY_COMPARE(rig.label(QStringLiteral("label_playername1"))->text(), QStringLiteral("You"));
         QVERIFY(rig.chat.chatView()->toPlainText().contains(QStringLiteral("You are Connected.")));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());

@@ -1,15 +1,22 @@
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
+#include "net/errors.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
 #include "net/tsock.h"
 #include "tests/fakeconnection.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,6 +142,10 @@ private slots:
     void namesAnEarlyLeaverWithAnEmptyName();
     void catchesUpAPlayerJoiningAGame_data();
     void catchesUpAPlayerJoiningAGame();
+    void showsAReturningPlayerTheirOwnBoard_data();
+    void showsAReturningPlayerTheirOwnBoard();
+    void keepsNamesDistinctAndPut();
+    void closesConnectionsThatNeverLogIn();
 
     // relays and requests
     void relaysChatActionsAndSounds();
@@ -168,6 +179,11 @@ private slots:
 
     // the real thing
     void playsOverLoopbackSockets();
+    void refusesOverlongMessagesHoweverTheyArrive_data();
+    void refusesOverlongMessagesHoweverTheyArrive();
+    void dropsAPeerThatNeverReads();
+    void takesFloodersInTurn();
+    void listensWhereItIsTold();
 };
 
 void TestTServer::initTestCase()
@@ -343,6 +359,103 @@ void TestTServer::catchesUpAPlayerJoiningAGame()
     QCOMPARE(between->takeSent(),
              (QList<QByteArray>{"CMD_sendlogininfo+3", "CMD_newplayerinfo+3+Cy",
                                 "CMD_existingplayers+1+Ann", "CMD_existingplayers+2+Bo"}));
+}
+
+void TestTServer::showsAReturningPlayerTheirOwnBoard_data()
+{
+    QTest::addColumn<int>("gameType");
+    QTest::newRow("score and hide") << 2;
+    QTest::newRow("first to complete") << 3;
+}
+
+void TestTServer::showsAReturningPlayerTheirOwnBoard()
+{
+    QFETCH(int, gameType);
+    Table t;
+    t.player("Ann");
+    FakeConnection *bo = t.player("Bo");
+    t.say(bo, Msg::startGame("Bo", gameType, 1));
+    const Cells placed = t.emptyCells().mid(0, 3);
+    t.say(bo, Msg::checkIt(2, placed + Cells{t.wrong(9, 9)}));
+    const int score = t.server.slot(2).score;
+    bo->peerClose();
+
+    // Back in the same seat: the board the host kept comes with the givens.
+    FakeConnection *back = t.player("Bo");
+    QCOMPARE(back->tag, 2);
+    const QList<QByteArray> got = back->takeSent();
+    QCOMPARE(got.mid(got.size() - 3),
+             (QList<QByteArray>{"CMD_loadstats+" + QByteArray::number(gameType) + "+1++0+"
+                                    + QByteArray::number(score) + "+0+0+",
+                                "CMD_theboard+2" + t.server.givensList,
+                                "CMD_correct+2" + correctGroups(placed, "1")}));
+}
+
+void TestTServer::keepsNamesDistinctAndPut()
+{
+    Table t;
+    FakeConnection *bob = t.player("Bob");
+    bob->sent.clear();
+    FakeConnection *bob2 = t.player("Bob");
+    QCOMPARE(bob2->takeSent(), (QList<QByteArray>{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Bob (2)",
+                                                  "CMD_existingplayers+1+Bob"}));
+    QCOMPARE(bob->takeSent(), (QList<QByteArray>{"CMD_newplayerinfo+2+Bob (2)"}));
+    // Only a byte-equal name is taken; empty names stay empty.
+    t.player("bob");
+    t.player("");
+    t.player("");
+    FakeConnection *bob3 = t.player("Bob", "1.0.1");
+    QCOMPARE(bob->takeSent(), (QList<QByteArray>{"CMD_newplayerinfo+3+bob", "CMD_newplayerinfo+4+",
+                                                 "CMD_newplayerinfo+5+", "CMD_newplayerinfo+6+Bob (3)",
+                                                 "CMD_havewrongversion+Bob (3)"}));
+    QCOMPARE(t.server.slot(6).name, QByteArray("Bob (3)"));
+
+    // A second login changes nothing: the chat still reads as its own.
+    t.quiet();
+    t.say(bob2, Msg::loginInfo(2, "1.0.2", "Bob"));
+    t.say(bob2, Msg::loginInfo(2, "1.0.2", "Ann"));
+    QCOMPARE(t.talkedTo(), 0);
+    t.say(bob2, Msg::chatLine(2, "hi", "clRed"));
+    QCOMPARE(bob->takeSent(), QList<QByteArray>{"CMD_chat+Bob (2) chats: hi|clRed"});
+
+    // A name is free again once its holder has left; the win names the seat.
+    bob->peerClose();
+    bob3->peerClose();
+    FakeConnection *again = t.player("Bob");
+    QCOMPARE(t.server.slot(again->tag).name, QByteArray("Bob"));
+    t.quiet();
+    t.say(bob2, "CMD_startgame+Bob (2)+3+1+");
+    for (const Msg::Cell &c : t.emptyCells())
+        bob2->feedMessage(Msg::checkIt(2, {c}));
+    t.drain();
+    QCOMPARE(again->sent.last(), QByteArray("CMD_winner+Bob (2)+"));
+    QVERIFY(t.errors.isEmpty());
+}
+
+void TestTServer::closesConnectionsThatNeverLogIn()
+{
+    Table t;
+    t.server.setLoginTimeout(100);
+    FakeConnection *ann = t.player("Ann");
+    QList<FakeConnection *> idle;
+    for (int i = 2; i <= TServer::MaxSlots; ++i)
+        idle << t.connect();
+    // A full house of idle peers turns a player away...
+    FakeConnection *refused = t.connect();
+    QCOMPARE(refused->takeSent(), QList<QByteArray>{"CMD_full+"});
+    // ...only until their time to log in is up.
+    for (FakeConnection *c : idle)
+        QTRY_COMPARE(c->closeCount, 1);
+    QCOMPARE(ann->closeCount, 0);
+    QCOMPARE(ann->sent.count("CMD_playerdisconnected+5+"), 1);
+    FakeConnection *late = t.player("Bo");
+    QCOMPARE(late->tag, 2);
+    // A peer that logs in in time stays: when a later idle one goes, it is
+    // still there.
+    FakeConnection *later = t.connect();
+    QTRY_COMPARE(later->closeCount, 1);
+    QCOMPARE(late->closeCount, 0);
+    QCOMPARE(ann->closeCount, 0);
 }
 
 void TestTServer::relaysChatActionsAndSounds()
@@ -983,26 +1096,39 @@ void TestTServer::closesAFloodingConnectionOnly()
 void TestTServer::closesAConnectionWithOverlongText()
 {
     Table t;
-    FakeConnection *a = t.player("Ann");
-    FakeConnection *b = t.player("Bo");
+    // The longest name a login can carry, twice: the second gets a number.
+    const QByteArray login = "CMD_logininfo+1++";
+    const QByteArray longName(FrameBuffer::MaxMessage - 1 - login.size(), 'n');
+    FakeConnection *a = t.connect();
+    t.say(a, login + longName);
+    FakeConnection *b = t.connect();
+    t.say(b, "CMD_logininfo+2++" + longName);
+    QCOMPARE(t.server.slot(2).name, longName + " (2)");
     t.quiet();
-    // 64 KiB without a terminator is still a message on its way.
-    b->feed("CMD_chat+2+");
-    b->feed(QByteArray(FrameBuffer::MaxPending - 11, 'x'));
-    QCOMPARE(b->closeCount, 0);
-    b->feed(QByteArray(1, '\xFF'));
+
+    // The longest chat line is relayed whole, and the relay, cut into the
+    // reads a socket makes, never passes what a client keeps pending.
+    const QByteArray head = "CMD_chat+2+";
+    const QByteArray line = head + QByteArray(FrameBuffer::MaxMessage - 1 - head.size(), 'x');
+    b->feedMessage(line);
     t.drain();
     QCOMPARE(a->sent.size(), 1);
-    QCOMPARE(a->sent.first().size(), qsizetype(strlen("CMD_chat+Bo chats: ")) + FrameBuffer::MaxPending - 11);
+    const QByteArray relay = FrameBuffer::frame(a->sent.first());
+    QCOMPARE(relay.size(), qsizetype(strlen("CMD_chat+") + longName.size() + strlen(" (2) chats: "))
+                               + line.size() - head.size() + 1);
+    FrameBuffer client;
+    for (qsizetype at = 0; at < relay.size(); at += TSock::ReadChunk) {
+        QCOMPARE(client.append(relay.mid(at, TSock::ReadChunk)).size(), at + TSock::ReadChunk >= relay.size());
+        QVERIFY(!client.overflowed());
+    }
     t.quiet();
-    // One byte more and it is let go.
-    b->feed(QByteArray(FrameBuffer::MaxPending, 'y'));
-    QCOMPARE(b->closeCount, 0);
-    b->feed("y");
+
+    // One byte more and the sender is let go; the others play on.
+    b->feed(line + "x");
     QCOMPARE(b->closeCount, 1);
-    QCOMPARE(a->takeSent(), QList<QByteArray>{"CMD_playerdisconnected+2+Bo"});
+    QCOMPARE(a->takeSent(), QList<QByteArray>{"CMD_playerdisconnected+2+" + longName + " (2)"});
     t.say(a, "CMD_chat+1+still here|clRed");
-    QCOMPARE(a->takeSent(), QList<QByteArray>{"CMD_chat+Ann chats: still here|clRed"});
+    QCOMPARE(a->takeSent(), QList<QByteArray>{"CMD_chat+" + longName + " chats: still here|clRed"});
 }
 
 void TestTServer::dropsWhatAClosedConnectionLeftQueued()
@@ -1043,6 +1169,35 @@ struct Peer
     void send(const QByteArray &text)
     {
         socket.write(FrameBuffer::frame(text));
+    }
+    bool heard(const QByteArray &text) const { return got.contains(text); }
+};
+
+// A peer that has connected to the host on the port and logged in as slot s.
+std::unique_ptr<Peer> joined(quint16 port, int s, const QByteArray &name)
+{
+    auto peer = std::make_unique<Peer>();
+    Peer *p = peer.get();
+    QObject::connect(&p->socket, &QTcpSocket::readyRead, &p->socket, [p] { p->pump(); });
+    p->socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!QTest::qWaitFor([p, s] { return p->heard(Msg::sendLoginInfo(s)); }, 5000))
+        return nullptr;
+    p->send(Msg::loginInfo(s, "1.0.2", name));
+    if (!QTest::qWaitFor([p, s, name] { return p->heard(Msg::newPlayerInfo(s, name)); }, 5000))
+        return nullptr;
+    return peer;
+}
+
+// A host on loopback with a port of its own.
+struct LoopbackHost
+{
+    TServer server;
+    quint16 port = 0;
+    LoopbackHost()
+    {
+        server.setPuzzleStore(&shippedPuzzles());
+        server.listen(0, QHostAddress(QHostAddress::LocalHost));
+        port = server.listener()->port();
     }
 };
 
@@ -1098,6 +1253,150 @@ void TestTServer::playsOverLoopbackSockets()
     peers[0]->send("CMD_kickhim+1+2+");
     QTRY_COMPARE(peers[1]->socket.state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE(peers[0]->got.last(), QByteArray("CMD_playerdisconnected+2+Bo"));
+}
+
+void TestTServer::refusesOverlongMessagesHoweverTheyArrive_data()
+{
+    QTest::addColumn<int>("length"); // with its terminator
+    QTest::addColumn<int>("piece");
+    QTest::addColumn<bool>("terminated");
+    for (int length : {70000, 98285, 140000}) {
+        QTest::addRow("%d in one piece", length) << length << length << true;
+        QTest::addRow("%d in 1000-byte pieces", length) << length << 1000 << true;
+    }
+    QTest::addRow("unended 140000 in 1000-byte pieces") << 140000 << 1000 << false;
+}
+
+void TestTServer::refusesOverlongMessagesHoweverTheyArrive()
+{
+    QFETCH(int, length);
+    QFETCH(int, piece);
+    QFETCH(bool, terminated);
+    LoopbackHost host;
+    auto ann = joined(host.port, 1, "Ann");
+    auto bo = joined(host.port, 2, "Bo");
+    QVERIFY(ann && bo);
+
+    QByteArray wire = "CMD_chat+2+" + QByteArray(length - 1 - 11, 'x') + '\xFF';
+    if (!terminated)
+        wire.chop(1);
+    for (qsizetype at = 0; at < wire.size() && bo->socket.state() == QAbstractSocket::ConnectedState;
+         at += piece) {
+        bo->socket.write(wire.mid(at, piece));
+        bo->socket.flush();
+        QCoreApplication::processEvents(); // the host takes this piece alone
+    }
+    QTRY_VERIFY(ann->heard("CMD_playerdisconnected+2+Bo"));
+    QTRY_COMPARE(bo->socket.state(), QAbstractSocket::UnconnectedState);
+    ann->send("CMD_chat+1+still here|clRed");
+    QTRY_VERIFY(ann->heard("CMD_chat+Ann chats: still here|clRed"));
+    for (const QByteArray &m : ann->got)
+        QVERIFY(m.size() < 100);
+}
+
+namespace {
+
+// A peer on a plain socket with a tiny receive buffer that it never reads.
+int deafPeer(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+void TestTServer::dropsAPeerThatNeverReads()
+{
+    LoopbackHost host;
+    auto ann = joined(host.port, 1, "Ann");
+    auto bo = joined(host.port, 2, "Bo");
+    QVERIFY(ann && bo);
+    const int cy = deafPeer(host.port);
+    QVERIFY(cy >= 0);
+    const QByteArray login = FrameBuffer::frame(Msg::loginInfo(3, "1.0.2", "Cy"));
+    QCOMPARE(::send(cy, login.constData(), size_t(login.size()), 0), ssize_t(login.size()));
+    QTRY_VERIFY(ann->heard(Msg::newPlayerInfo(3, "Cy")));
+
+    // Ann talks at length; Cy hears it all and takes none of it.
+    const QByteArray text(15000, 'x');
+    int rounds = 0;
+    while (!ann->heard("CMD_playerdisconnected+3+Cy") && rounds++ < 20) {
+        ann->got.clear();
+        for (int i = 0; i < 50; ++i)
+            ann->send(Msg::chatLine(1, text, "clRed"));
+        QTRY_VERIFY_WITH_TIMEOUT(ann->got.count("CMD_chat+Ann chats: " + text + "|clRed") == 50, 20000);
+    }
+    qInfo("Cy was let go after %d rounds of 50 chat lines", rounds);
+    QVERIFY(ann->heard("CMD_playerdisconnected+3+Cy"));
+    QVERIFY(!host.server.slot(3).inUse);
+    ann->got.clear();
+    bo->send("CMD_chat+2+still here|clRed");
+    QTRY_VERIFY(ann->heard("CMD_chat+Bo chats: still here|clRed"));
+    ::close(cy);
+}
+
+void TestTServer::takesFloodersInTurn()
+{
+    LoopbackHost host;
+    auto ann = joined(host.port, 1, "Ann");
+    QVERIFY(ann);
+    std::vector<std::unique_ptr<Peer>> flooders;
+    for (int s = 2; s <= 8; ++s) {
+        flooders.push_back(joined(host.port, s, "F" + QByteArray::number(s)));
+        QVERIFY(flooders.back());
+    }
+    // Each flooder fills its share of the queue with requests that do nothing.
+    const int burst = TServer::MaxQueuedPerConnection - 6;
+    for (int s = 2; s <= 8; ++s) {
+        QByteArray wire;
+        for (int i = 0; i < burst; ++i)
+            wire += FrameBuffer::frame(Msg::justWatch(s, 3));
+        flooders[size_t(s - 2)]->socket.write(wire);
+    }
+    QTRY_VERIFY(host.server.dispatcher().size() >= 7 * burst - 20);
+
+    QElapsedTimer clock;
+    clock.start();
+    ann->send("CMD_chat+1+hello|clRed");
+    QTRY_VERIFY_WITH_TIMEOUT(ann->heard("CMD_chat+Ann chats: hello|clRed"), 30000);
+    const qint64 delay = clock.elapsed();
+    qInfo("an honest chat behind seven flooders took %lld ms", delay);
+    QVERIFY2(delay < 1000, qPrintable(QString::number(delay)));
+    for (int s = 2; s <= 8; ++s)
+        QVERIFY(host.server.slot(s).inUse);
+}
+
+void TestTServer::listensWhereItIsTold()
+{
+    LoopbackHost solo; // loopback only
+    TServer hosted;
+    hosted.listen(0);
+    for (auto [port, reachable] : {std::pair{solo.port, false}, std::pair{hosted.listener()->port(), true}}) {
+        QTcpSocket other;
+        other.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port);
+        QCOMPARE(other.waitForConnected(5000), reachable);
+    }
+
+    // A port someone else holds is named in the error.
+    TServer second;
+    try {
+        second.listen(solo.port, QHostAddress(QHostAddress::LocalHost));
+        QFAIL("listened on a taken port");
+    } catch (const ESockException &e) {
+        QCOMPARE(e.text(), QStringLiteral("Listen - Error Binding Socket\nAnother program, perhaps another "
+                                          "game, is already using port %1.")
+                               .arg(solo.port));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTServer)

@@ -1,11 +1,18 @@
 // Arbitrary bytes from a host fed to a seated player's session during a game,
 // then a few clicks and keys at positions taken from the same bytes. No input
 // may crash or reach outside the board or the seats.
+//
+// A first byte of 0xF0 or more selects the delivery mode: bytes 1-8 are piece
+// codes used in turn (a read takes ((c & 15) + 1) << (c >> 4) bytes, at most
+// 128 KiB), and the rest is the host's byte stream, handed to the session in
+// reads of those sizes through its real framing and caps, until it asks to
+// close. Run with -max_len=262144 (the large seeds raise it on their own).
 #include "client/clientsession.h"
 #include "net/framebuffer.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -25,6 +32,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         start += FrameBuffer::frame(m);
     s.received(start);
     while (s.dispatcher().dispatchOne()) {
+    }
+
+    if (size > 0 && data[0] >= 0xF0) {
+        bool closed = false;
+        QObject::connect(&s, &ClientSession::closeRequested, &s, [&closed] { closed = true; });
+        const size_t header = std::min<size_t>(size, 9);
+        size_t at = header;
+        for (int i = 0; at < size && !closed; ++i) {
+            const uint8_t code = header > 1 ? data[1 + i % (header - 1)] : 0;
+            const size_t piece = std::min<size_t>(size_t((code & 15) + 1) << (code >> 4), 128 * 1024);
+            const size_t n = std::min(piece, size - at);
+            s.received(QByteArray(reinterpret_cast<const char *>(data + at), qsizetype(n)));
+            at += n;
+            // The window takes its messages between reads.
+            for (int k = 0; k < 64 && s.dispatcher().dispatchOne(); ++k) {
+            }
+        }
+        while (!closed && s.dispatcher().dispatchOne()) {
+        }
+        return 0;
     }
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));

@@ -14,6 +14,19 @@
 //              the following byte
 //   0xE0-0xFF  a new connection arrives
 // Whatever is left in the queue is dispatched at the end.
+//
+// A first byte of 0xF0 or more selects the delivery mode instead: the rest of
+// the input after a small header is one peer's byte stream, handed to the
+// host in reads of varied size (up to 128 KiB) through the real framing and
+// caps, as a socket read does:
+//   byte 0     (b & 15) % 5 is the game type
+//   byte 1     connection (b & 7) sends; (b >> 3) entries are dispatched
+//              after each read
+//   bytes 2-9  piece codes, used in turn: a read takes ((c & 15) + 1) << (c >> 4)
+//              bytes, at most 128 KiB
+// A stream that holds a message longer than the largest one allowed must end
+// with its sender closed. Run with -max_len=262144 (the large seeds raise it
+// on their own).
 
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
@@ -24,6 +37,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -78,11 +92,13 @@ public:
         return c;
     }
 
-    // Everything sent is one whole message, to a connection in a slot in use.
+    // Everything sent is one whole message that a client takes, to a
+    // connection in a slot in use.
     void watch(FakeConnection *to, const QByteArray &bytes)
     {
         if (bytes.isEmpty() || bytes.back() != FrameBuffer::Terminator
-            || bytes.indexOf(FrameBuffer::Terminator) != bytes.size() - 1)
+            || bytes.indexOf(FrameBuffer::Terminator) != bytes.size() - 1
+            || bytes.size() > FrameBuffer::MaxPending)
             std::abort();
         const int s = to->tag;
         if (s == TServer::RefusedSlot && bytes == FrameBuffer::frame(Msg::fullHouse()))
@@ -127,6 +143,46 @@ public:
     std::vector<QPointer<FakeConnection>> fakes;
 };
 
+// Does the stream hold a message (ended or not) longer than a peer may send?
+bool holdsOverlong(const QByteArray &stream)
+{
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = stream.indexOf(FrameBuffer::Terminator, start);
+        const qsizetype length = (end < 0 ? stream.size() : end) - start + 1;
+        if (length > FrameBuffer::MaxMessage)
+            return true;
+        if (end < 0)
+            return false;
+        start = end + 1;
+    }
+}
+
+void deliver(Session &session, Input &in)
+{
+    const int connection = in.byte();
+    uint8_t codes[8];
+    for (uint8_t &c : codes)
+        c = in.byte();
+    const QByteArray stream = in.bytes(in.size - in.pos);
+    FakeConnection *c = session.pick(connection & 7);
+    if (!c)
+        return;
+    qsizetype at = 0;
+    for (int i = 0; at < stream.size(); ++i) {
+        const uint8_t code = codes[i % 8];
+        const qsizetype piece = std::min<qsizetype>(qsizetype((code & 15) + 1) << (code >> 4), 128 * 1024);
+        if (c->isConnected())
+            c->feed(stream.mid(at, piece));
+        at += piece;
+        for (int k = 0; k < (connection >> 3); ++k)
+            session.server.dispatcher().dispatchOne();
+        session.checkTable();
+    }
+    if (holdsOverlong(stream) && c->closeCount == 0)
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -149,10 +205,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             c->feedMessage(Msg::loginInfo(i, "1.0.2", "P" + QByteArray::number(i)));
         }
         session.drain();
-        const int gameType = in.byte() % 5; // 0 and 4 are game types nobody knows
+        const uint8_t first = in.byte();
+        const bool delivery = first >= 0xF0;
+        const int gameType = (delivery ? first & 15 : first) % 5; // 0 and 4 are types nobody knows
         session.pick(0)->feedMessage(Msg::startGame("P1", gameType, gameType % 3 + 1));
         session.drain();
 
+        if (delivery)
+            deliver(session, in);
         while (!in.atEnd()) {
             const uint8_t op = in.byte();
             if (op < 0xA0) {
