@@ -74,8 +74,14 @@ struct Settings
     // cannot be read is never overwritten.
     bool save(const QString &path) const;
 
-    // Writes Phrase1 ... Phrase9 (the phrase editor's Done), the same way.
-    static bool savePhrases(const QString &path, const Phrases &phrases);
+    // Like save(), but writes only the keys whose text differs from the one
+    // `before` would write: what the player did not change keeps the file's
+    // own value, byte for byte. Nothing changed: nothing is written.
+    bool saveChanges(const QString &path, const Settings &before) const;
+
+    // Writes Phrase1 ... Phrase9 (the phrase editor's Done), the same way;
+    // with `before`, only the phrases that differ from it.
+    static bool savePhrases(const QString &path, const Phrases &phrases, const Phrases *before = nullptr);
 
     // "1" Score and Show or "3" First To Complete when marked, else 2.
     int gameTypeToSave() const;
