@@ -1,5 +1,7 @@
 #include "app/inifile.h"
 
+#include "tally/regularfile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -9,11 +11,16 @@ namespace IniFile {
 
 ReadResult read(CSimpleIniA &ini, const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
+    QFile file;
+    switch (openRegularFile(file, path)) {
+    case RegularFileOpen::Opened:
+        break;
+    case RegularFileOpen::Missing:
         return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
+    case RegularFileOpen::NotRegular:
+    case RegularFileOpen::Failed:
         return ReadResult::Unreadable;
+    }
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return ReadResult::Unreadable;

@@ -2,6 +2,7 @@
 
 #include "net/wiretext.h"
 #include "tally/lzrw1.h"
+#include "tally/regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -193,8 +194,11 @@ void SaveGridToFile(const StringGrid &grid, const QString &fileName)
 
 void LoadGridFromFile(StringGrid &grid, const QString &fileName)
 {
-    QFile in(fileName);
-    if (fileName.isEmpty() || !in.open(QIODevice::ReadOnly))
+    QFile in;
+    const RegularFileOpen opened = openRegularFile(in, fileName);
+    if (opened == RegularFileOpen::NotRegular)
+        fail(fileName + QStringLiteral(" is not a regular file, so it is not read."));
+    if (opened != RegularFileOpen::Opened)
         fail(QStringLiteral("Lzrw1 (de)compression : Failed to open input file : ") + fileName);
 
     // Read no more than the header says the text can need: every block of

@@ -80,5 +80,9 @@ public:
     bool savingBlocked() const { return m_saveBlocked; }
 
 private:
+    // Throws EConvertError for a counter that a game could not count; row
+    // 0's empty counters become "0".
+    void checkCounters();
+
     bool m_saveBlocked = false;
 };
