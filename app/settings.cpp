@@ -93,8 +93,17 @@ int Settings::gameTypeToSave() const
 
 bool Settings::load(const QString &path)
 {
+    QByteArray text;
+    const bool read = IniFile::readBytes(path, text) == IniFile::ReadResult::Read;
+    if (!read)
+        text.clear();
+    return loadText(text) && read;
+}
+
+bool Settings::loadText(const QByteArray &text)
+{
     CSimpleIniA ini;
-    const bool read = IniFile::read(ini, path) == IniFile::ReadResult::Read;
+    const bool read = IniFile::parse(ini, text);
     if (!read)
         ini.Reset();
     const SectionReader file(ini);
@@ -173,14 +182,30 @@ KeyValues keyValues(const Settings &s)
     };
 }
 
+std::function<void(CSimpleIniA &)> setter(const KeyValues &keys)
+{
+    return [&keys](CSimpleIniA &ini) {
+        for (const auto &[key, value] : keys)
+            setValue(ini, key.constData(), value);
+    };
+}
+
 bool writeKeys(const QString &path, const KeyValues &keys)
 {
     if (keys.empty())
         return true;
-    return IniFile::rewrite(path, [&keys](CSimpleIniA &ini) {
-        for (const auto &[key, value] : keys)
-            setValue(ini, key.constData(), value);
-    });
+    return IniFile::rewrite(path, setter(keys));
+}
+
+KeyValues phraseValues(const Settings::Phrases &phrases, const Settings::Phrases *before)
+{
+    KeyValues changed;
+    for (int n = 1; n <= Settings::PhraseCount; ++n) {
+        const size_t i = size_t(n - 1);
+        if (!before || phrases[i] != (*before)[i])
+            changed.emplace_back(phraseKey(n), encodeValue(phrases[i]));
+    }
+    return changed;
 }
 
 } // namespace
@@ -204,11 +229,17 @@ bool Settings::saveChanges(const QString &path, const Settings &before) const
 
 bool Settings::savePhrases(const QString &path, const Phrases &phrases, const Phrases *before)
 {
-    KeyValues changed;
-    for (int n = 1; n <= PhraseCount; ++n) {
-        const size_t i = size_t(n - 1);
-        if (!before || phrases[i] != (*before)[i])
-            changed.emplace_back(phraseKey(n), encodeValue(phrases[i]));
-    }
-    return writeKeys(path, changed);
+    return writeKeys(path, phraseValues(phrases, before));
+}
+
+std::optional<QByteArray> Settings::saveText(const QByteArray &text) const
+{
+    const KeyValues keys = keyValues(*this);
+    return IniFile::rewriteText(text, setter(keys));
+}
+
+std::optional<QByteArray> Settings::savePhrasesText(const QByteArray &text, const Phrases &phrases)
+{
+    const KeyValues keys = phraseValues(phrases, nullptr);
+    return IniFile::rewriteText(text, setter(keys));
 }

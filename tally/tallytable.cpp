@@ -108,6 +108,13 @@ void TallyTable::assignGrid(const StringGrid &grid)
     static_cast<StringGrid &>(*this) = table;
 }
 
+void TallyTable::takeLoaded(const StringGrid &grid)
+{
+    assignGrid(grid);
+    checkCounters();
+    zeroSession();
+}
+
 void TallyTable::checkCounters()
 {
     // The counters that games count: row 0's games and wins, and every
@@ -174,9 +181,7 @@ TallyTable::LoadResult TallyTable::load(const QString &path)
     try {
         StringGrid grid;
         LoadGridFromFile(grid, path);
-        assignGrid(grid);
-        checkCounters();
-        zeroSession();
+        takeLoaded(grid);
         return result;
     } catch (const ELzrw1Exception &e) {
         result.error = e.message();

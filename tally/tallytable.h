@@ -57,6 +57,9 @@ public:
     void zeroSession();
     // Takes a grid read from a file: cut or widened to 9 columns.
     void assignGrid(const StringGrid &grid);
+    // Takes a grid read from the tally file as load() does: a new session
+    // begins. Throws EConvertError for a counter that is no number.
+    void takeLoaded(const StringGrid &grid);
 
     // ---- the tally file ----
 
