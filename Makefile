@@ -18,7 +18,7 @@ deps:
 	@bash scripts/setup-deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSUDOKU_WERROR=ON
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -30,7 +30,7 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 $(BUILD_SAN)/CMakeCache.txt:
-	CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSUDOKU_FUZZ=ON -DSUDOKU_BENCH=OFF
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSUDOKU_FUZZ=ON -DSUDOKU_BENCH=OFF -DSUDOKU_WERROR=ON
 
 build-san: deps $(BUILD_SAN)/CMakeCache.txt
 	cmake --build $(BUILD_SAN) -j $(JOBS)

@@ -12,3 +12,14 @@ QString writableFolderOr(const QString &preferred);
 
 // The settings file's full path in settingsFolder().
 QString settingsFilePath();
+
+// Removes the temporary files that saves of the settings file and the tally
+// file left in folder when they were killed half way.
+void removeLeftoverSaveFiles(const QString &folder);
+
+// What a failed save was meant to write.
+enum class SaveFailure { Settings, Tally };
+
+// The chat line that tells the player a save failed: what, where, and that
+// nothing of this run is lost yet.
+QString saveFailureLine(SaveFailure what, const QString &path);

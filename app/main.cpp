@@ -1,3 +1,4 @@
+#include "app/appfolders.h"
 #include "app/singleinstance.h"
 #include "client/soundplayer.h"
 #include "client/tchat.h"
@@ -60,6 +61,8 @@ int main(int argc, char **argv)
     SingleInstance instance(QStringLiteral("kivnerb"));
     if (!instance.claim())
         return 0;
+    // Only now, with no other copy of the game saving into the same folder.
+    removeLeftoverSaveFiles(settingsFolder());
 
     PuzzleStore puzzles;
     if (!puzzles.loadResource()) {

@@ -7,6 +7,8 @@
 #include <QFile>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 const char *const Settings::FileName = "brenviklobby.ini";
 const char *const Settings::SectionName = "sudoku";
@@ -91,8 +93,17 @@ int Settings::gameTypeToSave() const
 
 bool Settings::load(const QString &path)
 {
+    QByteArray text;
+    const bool read = IniFile::readBytes(path, text) == IniFile::ReadResult::Read;
+    if (!read)
+        text.clear();
+    return loadText(text) && read;
+}
+
+bool Settings::loadText(const QByteArray &text)
+{
     CSimpleIniA ini;
-    const bool read = IniFile::read(ini, path) == IniFile::ReadResult::Read;
+    const bool read = IniFile::parse(ini, text);
     if (!read)
         ini.Reset();
     const SectionReader file(ini);
@@ -147,29 +158,88 @@ bool Settings::load(const QString &path)
     return read;
 }
 
-bool Settings::save(const QString &path) const
+namespace {
+
+using KeyValues = std::vector<std::pair<QByteArray, QByteArray>>;
+
+// The keys save() writes, in their order, with their texts.
+KeyValues keyValues(const Settings &s)
 {
-    return IniFile::rewrite(path, [this](CSimpleIniA &ini) {
-        setValue(ini, "Textsize", QByteArray::number(textSize));
-        setValue(ini, "Textcolor", colorToText(textColor).toLatin1());
-        setValue(ini, "Actioncolor", colorToText(actionColor).toLatin1());
-        setValue(ini, "Gametype", QByteArray::number(gameTypeToSave()));
-        setValue(ini, "Select", select == SelectMode::Typing ? "1" : "0");
-        setValue(ini, "Puzzletype", QByteArray::number(puzzleType));
-        setValue(ini, "Playsounds", playSounds ? "true" : "false");
-        setValue(ini, "Top", QByteArray::number(top));
-        setValue(ini, "Left", QByteArray::number(left));
-        setValue(ini, "Width", QByteArray::number(width));
-        setValue(ini, "Height", QByteArray::number(height));
-        setValue(ini, "Turnsound", turnSound == TurnSound::New ? "1" : "0");
-        setValue(ini, "ChatterSounds", chatterSounds ? "true" : "false");
-    });
+    return {
+        {"Textsize", QByteArray::number(s.textSize)},
+        {"Textcolor", colorToText(s.textColor).toLatin1()},
+        {"Actioncolor", colorToText(s.actionColor).toLatin1()},
+        {"Gametype", QByteArray::number(s.gameTypeToSave())},
+        {"Select", s.select == Settings::SelectMode::Typing ? "1" : "0"},
+        {"Puzzletype", QByteArray::number(s.puzzleType)},
+        {"Playsounds", s.playSounds ? "true" : "false"},
+        {"Top", QByteArray::number(s.top)},
+        {"Left", QByteArray::number(s.left)},
+        {"Width", QByteArray::number(s.width)},
+        {"Height", QByteArray::number(s.height)},
+        {"Turnsound", s.turnSound == Settings::TurnSound::New ? "1" : "0"},
+        {"ChatterSounds", s.chatterSounds ? "true" : "false"},
+    };
 }
 
-bool Settings::savePhrases(const QString &path, const Phrases &phrases)
+std::function<void(CSimpleIniA &)> setter(const KeyValues &keys)
 {
-    return IniFile::rewrite(path, [&phrases](CSimpleIniA &ini) {
-        for (int n = 1; n <= PhraseCount; ++n)
-            setValue(ini, phraseKey(n).constData(), encodeValue(phrases[size_t(n - 1)]));
-    });
+    return [&keys](CSimpleIniA &ini) {
+        for (const auto &[key, value] : keys)
+            setValue(ini, key.constData(), value);
+    };
+}
+
+bool writeKeys(const QString &path, const KeyValues &keys)
+{
+    if (keys.empty())
+        return true;
+    return IniFile::rewrite(path, setter(keys));
+}
+
+KeyValues phraseValues(const Settings::Phrases &phrases, const Settings::Phrases *before)
+{
+    KeyValues changed;
+    for (int n = 1; n <= Settings::PhraseCount; ++n) {
+        const size_t i = size_t(n - 1);
+        if (!before || phrases[i] != (*before)[i])
+            changed.emplace_back(phraseKey(n), encodeValue(phrases[i]));
+    }
+    return changed;
+}
+
+} // namespace
+
+bool Settings::save(const QString &path) const
+{
+    return writeKeys(path, keyValues(*this));
+}
+
+bool Settings::saveChanges(const QString &path, const Settings &before) const
+{
+    const KeyValues now = keyValues(*this);
+    const KeyValues then = keyValues(before);
+    KeyValues changed;
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (now[i].second != then[i].second)
+            changed.push_back(now[i]);
+    }
+    return writeKeys(path, changed);
+}
+
+bool Settings::savePhrases(const QString &path, const Phrases &phrases, const Phrases *before)
+{
+    return writeKeys(path, phraseValues(phrases, before));
+}
+
+std::optional<QByteArray> Settings::saveText(const QByteArray &text) const
+{
+    const KeyValues keys = keyValues(*this);
+    return IniFile::rewriteText(text, setter(keys));
+}
+
+std::optional<QByteArray> Settings::savePhrasesText(const QByteArray &text, const Phrases &phrases)
+{
+    const KeyValues keys = phraseValues(phrases, nullptr);
+    return IniFile::rewriteText(text, setter(keys));
 }

@@ -2,6 +2,7 @@
 
 #include "client/colortext.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <array>
@@ -66,6 +67,8 @@ struct Settings
     // that cannot be read fall back as each key's rule says. Returns false
     // when the file could not be read (it is then treated as empty).
     bool load(const QString &path);
+    // The same on the file's text in memory; false when it cannot be read.
+    bool loadText(const QByteArray &text);
 
     // Writes every key but the phrases, in order, as key=value. Other
     // sections and keys of the file are kept. The file is replaced as a
@@ -74,8 +77,19 @@ struct Settings
     // cannot be read is never overwritten.
     bool save(const QString &path) const;
 
-    // Writes Phrase1 ... Phrase9 (the phrase editor's Done), the same way.
-    static bool savePhrases(const QString &path, const Phrases &phrases);
+    // Like save(), but writes only the keys whose text differs from the one
+    // `before` would write: what the player did not change keeps the file's
+    // own value, byte for byte. Nothing changed: nothing is written.
+    bool saveChanges(const QString &path, const Settings &before) const;
+
+    // Writes Phrase1 ... Phrase9 (the phrase editor's Done), the same way;
+    // with `before`, only the phrases that differ from it.
+    static bool savePhrases(const QString &path, const Phrases &phrases, const Phrases *before = nullptr);
+
+    // save() and savePhrases() on the file's text in memory: the new text,
+    // or nothing when the old one cannot be read.
+    std::optional<QByteArray> saveText(const QByteArray &text) const;
+    static std::optional<QByteArray> savePhrasesText(const QByteArray &text, const Phrases &phrases);
 
     // "1" Score and Show or "3" First To Complete when marked, else 2.
     int gameTypeToSave() const;

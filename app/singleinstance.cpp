@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <unistd.h>
+
 namespace {
 
 QString runtimeFolder()
@@ -37,9 +39,8 @@ QString SingleInstance::keyFor(const QString &name)
     QString display = qEnvironmentVariable("DISPLAY");
     if (display.isEmpty())
         display = qEnvironmentVariable("WAYLAND_DISPLAY");
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty())
-        user = QString::number(qulonglong(QCoreApplication::applicationPid()));
+    // The numeric user id: the environment may lack USER or name another.
+    const QString user = QString::number(qulonglong(::getuid()));
     QString key = name + QLatin1Char('-') + user + QLatin1Char('-') + display;
     key.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
     return key;

@@ -22,7 +22,7 @@ public:
     // when another instance runs: that one has been asked to come forward.
     bool claim();
 
-    // The key for this user and display.
+    // The key for this user (by numeric id) and display.
     static QString keyFor(const QString &name);
 
 signals:

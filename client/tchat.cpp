@@ -41,6 +41,7 @@
 #include <QTextDocumentFragment>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -189,6 +190,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     move(2, 6);
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     refresh();
+    m_synced = windowSettings();
 }
 
 Tchat::~Tchat() = default;
@@ -204,8 +206,10 @@ void Tchat::setWindows(const Windows &windows)
     }
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
-    if (m_windows.tally)
+    if (m_windows.tally) {
         m_windows.tally->setPlayersSource([this] { return opponentNames(); });
+        connect(m_windows.tally, &Ttallylist::saveFailed, this, &Tchat::showSaveFailure);
+    }
     if (m_windows.spylist) {
         connect(&m_session, &ClientSession::spectatorAdded, m_windows.spylist, &Tspylist::addEntry);
         connect(&m_session, &ClientSession::spectatorRemoved, m_windows.spylist, &Tspylist::removeEntry);
@@ -214,12 +218,19 @@ void Tchat::setWindows(const Windows &windows)
     if (m_windows.download)
         connect(m_windows.download, &Tdownload::exitRequested, this, &QWidget::close);
     if (m_windows.phrases) {
-        m_windows.phrases->settingsPath = settingsPath;
+        // The window stores the phrases itself, only those the player edited.
+        m_windows.phrases->settingsPath.clear();
         connect(m_windows.phrases, &Tphrases::phrasesApplied, this, [this](const QStringList &list) {
             m_phrases = list;
             updatePhraseTips();
+            const Settings::Phrases edited = windowSettings().phrases;
+            if (Settings::savePhrases(settingsPath, edited, &m_synced.phrases))
+                m_synced.phrases = edited;
+            else if (!std::exchange(m_toldSettingsFailure, true))
+                showSaveFailure(saveFailureLine(SaveFailure::Settings, settingsPath));
         });
     }
+    m_synced = windowSettings();
     if (m_windows.gamestart) {
         connect(m_windows.gamestart, &Tgamestart::startRequested, this, [this](int gameType, int puzzle) {
             sendToHost(Msg::startGame(m_session.myName.toUtf8(), gameType, puzzle));
@@ -997,10 +1008,11 @@ void Tchat::loadinifile()
     m_new->setChecked(m_session.turnSound == 1);
     m_session.playChatterSounds = s.chatterSounds;
     m_playChatter->setChecked(s.chatterSounds);
+    m_synced = s;
     refresh();
 }
 
-void Tchat::saveinifile()
+Settings Tchat::windowSettings() const
 {
     Settings s;
     s.textSize = m_textSize;
@@ -1012,6 +1024,8 @@ void Tchat::saveinifile()
         s.puzzleType = m_windows.gamestart->puzzleType();
     }
     s.select = m_session.selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
+    for (int i = 0; i < Settings::PhraseCount; ++i)
+        s.phrases[size_t(i)] = m_phrases.value(i);
     s.playSounds = m_session.playSounds;
     const QRect r = bounds();
     s.left = r.x();
@@ -1020,8 +1034,32 @@ void Tchat::saveinifile()
     s.height = r.height();
     s.turnSound = m_session.turnSound == 1 ? Settings::TurnSound::New : Settings::TurnSound::Classic;
     s.chatterSounds = m_session.playChatterSounds;
-    if (!s.save(settingsPath))
-        std::fprintf(stderr, "sudoku: could not save the settings to %s\n", qPrintable(settingsPath));
+    return s;
+}
+
+void Tchat::saveinifile()
+{
+    // Only what the player changed is written; the rest keeps the file's
+    // own values. Before the file was loaded the window stands where its
+    // form put it, which is no choice of the player's.
+    Settings s = windowSettings();
+    s.phrases = m_synced.phrases;
+    if (!m_remembered) {
+        s.top = m_synced.top;
+        s.left = m_synced.left;
+        s.width = m_synced.width;
+        s.height = m_synced.height;
+    }
+    if (s.saveChanges(settingsPath, m_synced))
+        m_synced = s;
+    else if (!std::exchange(m_toldSettingsFailure, true))
+        showSaveFailure(saveFailureLine(SaveFailure::Settings, settingsPath));
+}
+
+void Tchat::showSaveFailure(const QString &line)
+{
+    std::fprintf(stderr, "sudoku: %s\n", qPrintable(line));
+    m_mainchat->addlinetochat(line, ClientSession::SystemColour);
 }
 
 QStringList Tchat::opponentNames() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/settings.h"
 #include "client/clientsession.h"
 
 #include <QHash>
@@ -118,6 +119,10 @@ private:
     void mychatSend();
     void updatePhraseTips();
     QStringList opponentNames() const;
+    // The settings as the window shows them now.
+    Settings windowSettings() const;
+    // Shows the line about a failed save in the chat (told once per run).
+    void showSaveFailure(const QString &line);
 
     ClientSession m_session;
     Windows m_windows;
@@ -125,6 +130,10 @@ private:
     bool m_launched = false;
     bool m_closeAfterMessage = false;
     std::optional<QRect> m_remembered;
+    // What the settings file holds as far as this window knows: the form's
+    // values until it is loaded. Saves write only what differs from it.
+    Settings m_synced;
+    bool m_toldSettingsFailure = false;
     SoundOutput *m_sound = nullptr;
     QPointer<QMessageBox> m_errorBox;
     QHash<QString, QPointer<QMessageBox>> m_messageBoxes; // by text; the session's texts are few

@@ -14,6 +14,8 @@ fi
 failed=0
 for t in "${targets[@]}"; do
   name=$(basename "$t"); name=${name#fuzz_}
+  # A target whose source is gone may linger in an old build folder.
+  [ -f "$root/tests/fuzz/fuzz_$name.cpp" ] || continue
   work=$(mktemp -d)
   if [ -d "$root/tests/fuzz/corpus/$name" ]; then cp -r "$root/tests/fuzz/corpus/$name/." "$work/"; fi
   run=$secs
@@ -27,7 +29,8 @@ for t in "${targets[@]}"; do
        -artifact_prefix="$build/fuzz/${name}-" -print_final_stats=0 "$work" >"$build/fuzz/$name.log" 2>&1; then
     echo "fuzz target $name FAILED:"; tail -n 40 "$build/fuzz/$name.log"; failed=1
   else
-    grep -E '^(#[0-9]+ +DONE|Done )' "$build/fuzz/$name.log" | tail -n 1 || true
+    # The last status line holds the coverage and the inputs per second.
+    grep -E '^#[0-9]+[[:space:]]+(DONE|pulse|NEW|REDUCE)' "$build/fuzz/$name.log" | tail -n 1 || true
   fi
   rm -rf "$work"
 done

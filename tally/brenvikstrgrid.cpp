@@ -2,6 +2,7 @@
 
 #include "net/wiretext.h"
 #include "tally/lzrw1.h"
+#include "tally/regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -173,6 +174,15 @@ namespace {
     throw ELzrw1Exception(message);
 }
 
+// The text length a WRZL file states; -1 for anything else.
+qint64 storedLength(const QByteArray &packed)
+{
+    if (packed.size() < 8 || !packed.startsWith(Tlzrw1::fastIdentifier()))
+        return -1;
+    const auto *h = reinterpret_cast<const uchar *>(packed.constData());
+    return qint32(quint32(h[4]) | (quint32(h[5]) << 8) | (quint32(h[6]) << 16) | (quint32(h[7]) << 24));
+}
+
 } // namespace
 
 void SaveGridToFile(const StringGrid &grid, const QString &fileName)
@@ -193,25 +203,28 @@ void SaveGridToFile(const StringGrid &grid, const QString &fileName)
 
 void LoadGridFromFile(StringGrid &grid, const QString &fileName)
 {
-    QFile in(fileName);
-    if (fileName.isEmpty() || !in.open(QIODevice::ReadOnly))
+    QFile in;
+    const RegularFileOpen opened = openRegularFile(in, fileName);
+    if (opened == RegularFileOpen::NotRegular)
+        fail(fileName + QStringLiteral(" is not a regular file, so it is not read."));
+    if (opened != RegularFileOpen::Opened)
         fail(QStringLiteral("Lzrw1 (de)compression : Failed to open input file : ") + fileName);
 
     // Read no more than the header says the text can need: every block of
     // 32768 bytes costs at most 3 bytes more stored than its text.
     QByteArray packed = in.read(8);
-    if (packed.size() == 8 && packed.startsWith(Tlzrw1::fastIdentifier())) {
-        const auto *h = reinterpret_cast<const uchar *>(packed.constData());
-        const qint64 stored = qint32(quint32(h[4]) | (quint32(h[5]) << 8) | (quint32(h[6]) << 16)
-                                     | (quint32(h[7]) << 24));
-        if (stored > MaxGridTextSize)
-            fail(fileName + QStringLiteral(" : Lzrw1 decompression : the stored length is too large !"));
-        if (stored >= 0)
-            packed += in.read(stored + 3 * (stored / 32768 + 1));
-    }
+    const qint64 stored = storedLength(packed);
+    if (stored >= 0 && stored <= MaxGridTextSize)
+        packed += in.read(stored + 3 * (stored / 32768 + 1));
     if (in.error() != QFileDevice::NoError)
         fail(QStringLiteral("Lzrw1 : Error reading from input file : ") + fileName);
     in.close();
+    gridFromFileBytes(packed, fileName, grid);
+}
 
+void gridFromFileBytes(const QByteArray &packed, const QString &fileName, StringGrid &grid)
+{
+    if (storedLength(packed) > MaxGridTextSize)
+        fail(fileName + QStringLiteral(" : Lzrw1 decompression : the stored length is too large !"));
     textToGrid(Tlzrw1::decompressBytes(packed, fileName), grid);
 }

@@ -76,3 +76,7 @@ void SaveGridToFile(const StringGrid &grid, const QString &fileName);
 // for a file that cannot be read or decompressed and EGridTextError for text
 // that cannot be read; grid is only changed on success.
 void LoadGridFromFile(StringGrid &grid, const QString &fileName);
+
+// LoadGridFromFile's reading of the file's bytes, fileName naming it in the
+// messages.
+void gridFromFileBytes(const QByteArray &packed, const QString &fileName, StringGrid &grid);

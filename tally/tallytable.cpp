@@ -108,6 +108,32 @@ void TallyTable::assignGrid(const StringGrid &grid)
     static_cast<StringGrid &>(*this) = table;
 }
 
+void TallyTable::takeLoaded(const StringGrid &grid)
+{
+    assignGrid(grid);
+    checkCounters();
+    zeroSession();
+}
+
+void TallyTable::checkCounters()
+{
+    // The counters that games count: row 0's games and wins, and every
+    // record's all-runs counts (the session counts start again at 0). An
+    // empty counter counts as 0.
+    for (int r = 0; r < rowCount(); ++r) {
+        const int last = r == 0 ? 2 : SessionColumn - 1;
+        for (int c = 1; c <= last; ++c) {
+            if (cell(c, r).isEmpty())
+                continue;
+            FieldReader::toInt(toWire(cell(c, r)));
+        }
+    }
+    for (int c = 1; c <= 2; ++c) {
+        if (cell(c, 0).isEmpty())
+            setCell(c, 0, QStringLiteral("0"));
+    }
+}
+
 // ---- the tally file ----
 
 QString TallyTable::LoadResult::message() const
@@ -155,8 +181,7 @@ TallyTable::LoadResult TallyTable::load(const QString &path)
     try {
         StringGrid grid;
         LoadGridFromFile(grid, path);
-        assignGrid(grid);
-        zeroSession();
+        takeLoaded(grid);
         return result;
     } catch (const ELzrw1Exception &e) {
         result.error = e.message();

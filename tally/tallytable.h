@@ -57,6 +57,9 @@ public:
     void zeroSession();
     // Takes a grid read from a file: cut or widened to 9 columns.
     void assignGrid(const StringGrid &grid);
+    // Takes a grid read from the tally file as load() does: a new session
+    // begins. Throws EConvertError for a counter that is no number.
+    void takeLoaded(const StringGrid &grid);
 
     // ---- the tally file ----
 
@@ -80,5 +83,9 @@ public:
     bool savingBlocked() const { return m_saveBlocked; }
 
 private:
+    // Throws EConvertError for a counter that a game could not count; row
+    // 0's empty counters become "0".
+    void checkCounters();
+
     bool m_saveBlocked = false;
 };

@@ -10,6 +10,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cstdio>
+#include <utility>
+
 namespace {
 
 const QColor maroon(128, 0, 0);
@@ -219,12 +222,18 @@ void Ttallylist::loadtally()
 
 void Ttallylist::FormDestroy()
 {
-    save();
+    if (!m_table.save(m_path))
+        std::fprintf(stderr, "sudoku: the tally could not be saved to %s\n", qPrintable(m_path));
 }
 
 bool Ttallylist::save()
 {
-    return m_table.save(m_path);
+    if (m_table.save(m_path))
+        return true;
+    // The counts stay in the table, and every later save writes them all.
+    if (!std::exchange(m_toldSaveFailure, true))
+        emit saveFailed(saveFailureLine(SaveFailure::Tally, m_path));
+    return false;
 }
 
 // ---- counting ----

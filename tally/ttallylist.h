@@ -54,6 +54,11 @@ public:
     // tests put their own answer here.
     std::function<bool(const QString &question)> confirm;
 
+signals:
+    // A save failed: the line that tells the player, sent once per run.
+    void saveFailed(const QString &line);
+
+public:
     // Handlers of the window's controls.
     void checklistClickCheck(int index);
     void listbox_tallyClick();
@@ -75,6 +80,7 @@ private:
     TallyTable m_table;
     std::function<QStringList()> m_playersSource;
     bool m_quiet = false;
+    bool m_toldSaveFailure = false;
 
     QLabel *m_mylabel[5] = {};
     QLabel *m_label[9] = {};

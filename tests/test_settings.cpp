@@ -1,7 +1,15 @@
 #include "app/appfolders.h"
 #include "app/settings.h"
+#include "client/chatview.h"
+#include "client/tchat.h"
+#include "dialogs/tgamestart.h"
+#include "dialogs/tphrases.h"
+#include "tally/tallytable.h"
+#include "tally/ttallylist.h"
 
+#include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -55,6 +63,58 @@ private:
     bool m_switched = false;
 };
 
+// A file size limit of a few bytes: every write that passes it fails, as on
+// a full disk. Lifted when it goes.
+class FullDisk
+{
+public:
+    FullDisk()
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = m_saved;
+        tiny.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+// Settings a player made in earlier runs, written the way a save writes them.
+const QByteArray storedSettings = "[lobby]\n"
+                                  "Name=Ann\n"
+                                  "\n"
+                                  "\n"
+                                  "[sudoku]\n"
+                                  "Textsize=12\n"
+                                  "Textcolor=clred\n"
+                                  "Actioncolor=$00FF0000\n"
+                                  "Gametype=7\n"
+                                  "Select=1\n"
+                                  "Puzzletype=3\n"
+                                  "Phrase1=Hi all\n"
+                                  "Phrase3=\n"
+                                  "Phrase5=Yay\n"
+                                  "Playsounds=true\n"
+                                  "Top=40\n"
+                                  "Left=50\n"
+                                  "Width=800\n"
+                                  "Height=600\n"
+                                  "Turnsound=1\n"
+                                  "ChatterSounds=true\n";
+
+int countOf(const QString &text, const QString &part)
+{
+    return int(text.count(part));
+}
+
 const QByteArray savedDefaults = "[sudoku]\n"
                                  "Textsize=8\n"
                                  "Textcolor=clBlack\n"
@@ -94,6 +154,9 @@ private slots:
     void unreadableFileIsNeverOverwritten();
     void garbageLoadsDefaults();
     void folderForTheFiles();
+    void savesBeforeLoginKeepWhatThePlayerDidNotChange();
+    void failedSavesAreToldOnceAndNothingIsLost();
+    void leftoverSaveFilesAreRemoved();
 
 private:
     // Loads a file of the given text into a copy of the start value.
@@ -539,5 +602,118 @@ void TestSettings::folderForTheFiles()
     QCOMPARE(QFileInfo(settingsFilePath()).fileName(), QStringLiteral("brenviklobby.ini"));
 }
 
-QTEST_GUILESS_MAIN(TestSettings)
+void TestSettings::savesBeforeLoginKeepWhatThePlayerDidNotChange()
+{
+    // A join that waits for an unreachable host: the window still shows its
+    // form's values when the player changes an option or a phrase.
+    writeAll(m_path, storedSettings);
+    Tgamestart gamestart;
+    Tphrases phrases;
+    Tchat chat;
+    chat.settingsPath = m_path;
+    chat.setWindows({nullptr, nullptr, nullptr, &gamestart, nullptr, &phrases, nullptr, nullptr});
+
+    QByteArray expected = storedSettings;
+    chat.findChild<QAction *>(QStringLiteral("PlaySounds1"))->trigger();
+    expected.replace("Playsounds=true", "Playsounds=false");
+    QCOMPARE(readAll(m_path), expected);
+
+    // Choosing what the file already holds writes the same bytes again.
+    chat.findChild<QAction *>(QStringLiteral("PlayChatterSounds1"))->trigger();
+    chat.findChild<QAction *>(QStringLiteral("New1"))->trigger();
+    QCOMPARE(readAll(m_path), expected);
+
+    // Done in the phrase editor stores the one phrase that was edited.
+    chat.findChild<QAction *>(QStringLiteral("PrhaseList1"))->trigger();
+    phrases.findChild<QLineEdit *>(QStringLiteral("phrase2"))->setText(QStringLiteral("Nice!"));
+    phrases.button_doneClick();
+    expected += "Phrase2=Nice!\n";
+    QCOMPARE(readAll(m_path), expected);
+
+    // Closing before the settings were loaded writes nothing either.
+    chat.move(300, 300);
+    chat.close();
+    QCOMPARE(readAll(m_path), expected);
+
+    // Once loaded, the stored values are the window's, and a change of one
+    // option still leaves the rest as they were written.
+    Tchat next;
+    next.settingsPath = m_path;
+    next.setWindows({nullptr, nullptr, nullptr, &gamestart, nullptr, &phrases, nullptr, nullptr});
+    next.loadinifile();
+    next.findChild<QAction *>(QStringLiteral("N14"))->trigger();
+    expected.replace("Textsize=12", "Textsize=14");
+    QCOMPARE(readAll(m_path), expected);
+}
+
+void TestSettings::failedSavesAreToldOnceAndNothingIsLost()
+{
+    writeAll(m_path, storedSettings);
+    // The tally's folder is blocked: a file stands where the folder should be.
+    const QString blocked = m_dir.filePath(QStringLiteral("tallyfolder"));
+    writeAll(blocked, "not a folder");
+    const QString tallyPath = blocked + QStringLiteral("/") + TallyTable::fileName();
+
+    Ttallylist tally(tallyPath);
+    Tchat chat;
+    chat.settingsPath = m_path;
+    chat.setWindows({&tally, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
+    const auto chatText = [&chat] { return chat.chatView()->toPlainText(); };
+    const QString tallyLine = QStringLiteral("The tally could not be saved to \"%1\"").arg(tallyPath);
+    const QString settingsLine = QStringLiteral("The settings could not be saved to \"%1\"").arg(m_path);
+
+    tally.addgame(TallyTable::mineResult(), {});
+    tally.addgame(QStringLiteral("Bob"), {});
+    QCOMPARE(countOf(chatText(), tallyLine), 1);
+    QVERIFY(chatText().contains(QStringLiteral("kept in memory until they can be saved")));
+    QCOMPARE(tally.table().cell(1, 0), QStringLiteral("2"));
+
+    {
+        FullDisk full;
+        chat.findChild<QAction *>(QStringLiteral("PlaySounds1"))->trigger();
+        chat.findChild<QAction *>(QStringLiteral("N10"))->trigger();
+    }
+    QCOMPARE(readAll(m_path), storedSettings);
+    QCOMPARE(countOf(chatText(), settingsLine), 1);
+    QCOMPARE(countOf(chatText(), QStringLiteral("could not be saved")), 2);
+
+    // Room again: the next save writes everything this run changed.
+    QVERIFY(QFile::remove(blocked));
+    QVERIFY(QDir().mkpath(blocked));
+    tally.addgame(TallyTable::mineResult(), {});
+    TallyTable reread;
+    QVERIFY(reread.load(tallyPath).ok);
+    QCOMPARE(reread.row(0).mid(1, 2), (QStringList{"3", "2"}));
+
+    chat.findChild<QAction *>(QStringLiteral("PlayChatterSounds1"))->trigger();
+    QByteArray expected = storedSettings;
+    expected.replace("Textsize=12", "Textsize=10")
+        .replace("Playsounds=true", "Playsounds=false");
+    QCOMPARE(readAll(m_path), expected);
+    QCOMPARE(countOf(chatText(), QStringLiteral("could not be saved")), 2);
+}
+
+void TestSettings::leftoverSaveFilesAreRemoved()
+{
+    // Temporary files of saves that were killed half way, beside files that
+    // only look like them.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QDir dir(folder.path());
+    const QStringList leftovers = {"brenviklobby.ini.Ab3xQz", "sudokutally.tld.K9aaZ0"};
+    const QStringList kept = {"brenviklobby.ini", "brenviklobby.ini.backup", "sudokutally.tld.damaged",
+                              "sudokutally.tld.Ab3xQ", "notes.txt.Ab3xQz", "sudokutally.tld.Ab3xQz.old"};
+    for (const QString &name : leftovers + kept)
+        writeAll(dir.filePath(name), "x");
+    QVERIFY(dir.mkdir(QStringLiteral("brenviklobby.ini.Zz9yYy")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("sudokutally.tld.Ln4kQq"))));
+
+    removeLeftoverSaveFiles(folder.path());
+    QStringList expected = kept + QStringList{"brenviklobby.ini.Zz9yYy", "sudokutally.tld.Ln4kQq"};
+    expected.sort();
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             expected);
+}
+
+QTEST_MAIN(TestSettings)
 #include "test_settings.moc"

@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <unistd.h>
+
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
@@ -28,12 +30,20 @@ private slots:
         QVERIFY(elsewhere.claim());
     }
 
-    void keyNamesUserAndDisplay()
+    // The key names the numeric user id, so neither a missing nor a changed
+    // USER lets the same user start a second copy.
+    void keyNamesUserIdAndDisplay()
     {
         qputenv("DISPLAY", ":0.0");
-        qputenv("USER", "ann/../x");
-        const QString key = SingleInstance::keyFor(QStringLiteral("kivnerb"));
-        QCOMPARE(key, QStringLiteral("kivnerb-ann_.._x-_0.0"));
+        const QString expected = QStringLiteral("kivnerb-%1-_0.0").arg(qulonglong(::getuid()));
+        const char *const users[] = {"ann/../x", "", nullptr};
+        for (const char *user : users) {
+            if (user)
+                qputenv("USER", user);
+            else
+                qunsetenv("USER");
+            QCOMPARE(SingleInstance::keyFor(QStringLiteral("kivnerb")), expected);
+        }
     }
 };
 

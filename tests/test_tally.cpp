@@ -1,3 +1,4 @@
+#include "app/settings.h"
 #include "net/errors.h"
 #include "tally/brenvikstrgrid.h"
 #include "tally/lzrw1.h"
@@ -8,8 +9,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +71,8 @@ private slots:
     void olderDamagedCopyIsNotOverwritten();
     void damagedTextIsKeptAside();
     void interruptedSaveKeepsOldFile();
+    void countersThatAreNoNumbersAreDamage();
+    void fifosAreNeverOpened();
 
 private:
     QTemporaryDir m_dir;
@@ -440,6 +448,72 @@ void TestTally::interruptedSaveKeepsOldFile()
 
     // A folder that does not exist cannot be written either.
     QVERIFY(!t.save(m_dir.filePath(QStringLiteral("gone/sudokutally.tld"))));
+}
+
+void TestTally::countersThatAreNoNumbersAreDamage()
+{
+    // Each text holds one counter that a later game could not count.
+    const QList<std::pair<QStringList, QString>> texts = {
+        {{"9", "2", "0", "Bob", "5", "abc", "2", "3", "0", "1", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0"}, "abc"},
+        {{"9", "1", "0", "x1", "0", "0", "0", "0", "0", "0", "0"}, "x1"},
+        {{"9", "2", "0", "Bob", "0", "0", "0", "0", "0", "0", "0", "9999999999", "0", "0", "0", "0", "0", "0", "0", "0"},
+         "9999999999"},
+    };
+    for (const auto &[lines, bad] : texts) {
+        init();
+        const QByteArray packed = Tlzrw1::compressBytes(crlfLines(lines));
+        writeAll(m_path, packed);
+        TallyTable t;
+        const TallyTable::LoadResult loaded = t.load(m_path);
+        QVERIFY2(!loaded.ok, qPrintable(bad));
+        QCOMPARE(loaded.error, QStringLiteral("'%1' is not a valid integer value").arg(bad));
+        QCOMPARE(readAll(loaded.keptAs), packed);
+        QCOMPARE(t.rowCount(), 1);
+        t.addgame(TallyTable::mineResult(), {"Bob"});
+        QVERIFY(t.save(m_path));
+    }
+}
+
+void TestTally::fifosAreNeverOpened()
+{
+    // A FIFO in place of the tally or the settings file is never opened:
+    // opening it would wait for a writer that never comes.
+    for (const QString &name : {TallyTable::fileName(), QString::fromLatin1(Settings::FileName)}) {
+        const QString path = m_dir.filePath(name);
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(mkfifo(native.constData(), 0600) == 0);
+        std::atomic<bool> opened = false;
+        std::thread writer([&] {
+            const int fd = ::open(native.constData(), O_WRONLY);
+            opened = true;
+            if (fd >= 0)
+                ::close(fd);
+        });
+        bool loaded = true;
+        if (name == TallyTable::fileName())
+            loaded = TallyTable().load(path).ok;
+        else
+            loaded = Settings().load(path);
+        const bool openedByLoad = opened;
+        // Let the writer go, whoever opened the FIFO.
+        const int reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+        writer.join();
+        ::close(reader);
+        QVERIFY2(!openedByLoad, qPrintable(name));
+        QVERIFY(!loaded);
+
+        // Nor is it written over.
+        if (name == TallyTable::fileName()) {
+            TallyTable t;
+            t.load(path);
+            QVERIFY(!t.save(path));
+        } else {
+            QVERIFY(!Settings().save(path));
+        }
+        struct stat info = {};
+        QVERIFY(::stat(native.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        QFile::remove(path);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTally)
