@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
 #include "app/inifile.h"
-#include "net/wiretext.h"
+#include "base/wiretext.h"
 
 #include <QByteArray>
 #include <QFile>

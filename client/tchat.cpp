@@ -14,7 +14,7 @@
 #include "dialogs/tspylist.h"
 #include "dialogs/tdownload.h"
 #include "host/tserver.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
 #include "net/tsock.h"

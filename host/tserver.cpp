@@ -1,7 +1,7 @@
 #include "host/tserver.h"
 
 #include "net/connection.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/fieldreader.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"

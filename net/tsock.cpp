@@ -1,6 +1,6 @@
 #include "net/tsock.h"
 
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/wsaerrors.h"
 
 #include <QHash>

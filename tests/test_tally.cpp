@@ -1,4 +1,4 @@
-#include "net/errors.h"
+#include "base/errors.h"
 #include "tally/brenvikstrgrid.h"
 #include "tally/lzrw1.h"
 #include "tally/tallytable.h"
