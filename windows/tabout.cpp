@@ -1,4 +1,4 @@
-#include "dialogs/tabout.h"
+#include "windows/tabout.h"
 
 #include "app/launcher.h"
 #include "ui/widgets.h"

@@ -1,7 +1,7 @@
-#include "dialogs/thelp.h"
+#include "windows/thelp.h"
 
 #include "app/launcher.h"
-#include "dialogs/tabout.h"
+#include "windows/tabout.h"
 #include "ui/widgets.h"
 
 #include <QApplication>
