@@ -9,6 +9,7 @@
 #include "windows/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
+#include "net/tsock.h"
 #include "windows/ttallylist.h"
 
 #include <QApplication>
@@ -78,6 +79,7 @@ int main(int argc, char **argv)
     TServer server;
     Tspylist spylist;
     server.setPuzzleStore(&puzzles);
+    server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
     help.setAboutBox(&about);
 
     SoundPlayer sounds;

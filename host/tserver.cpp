@@ -5,7 +5,7 @@
 #include "net/fieldreader.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
-#include "net/tsock.h"
+#include "net/listener.h"
 
 #include <algorithm>
 #include <chrono>
@@ -68,8 +68,10 @@ void TServer::addHandler(const char *name, Handler handler)
 void TServer::listen(quint16 port)
 {
     if (!m_listener) {
-        m_listener = new TSockListener(this);
-        connect(m_listener, &TSockListener::pendingConnection, this, &TServer::Sock1Accept);
+        if (!m_makeListener)
+            throw ESockException(QStringLiteral("Listen - Error Starting Listen"));
+        m_listener = m_makeListener(this);
+        connect(m_listener, &Listener::pendingConnection, this, &TServer::Sock1Accept);
     }
     m_listener->listen(port);
 }

@@ -11,7 +11,7 @@
 #include <random>
 
 class Connection;
-class TSockListener;
+class Listener;
 class FieldReader;
 
 // One connection slot of the host. Slots 1-4 are the player seats, 5-9 the
@@ -46,9 +46,13 @@ public:
     explicit TServer(QObject *parent = nullptr);
     ~TServer() override;
 
+    // Where listen() gets its listener (Sock1): the program hands in the socket
+    // layer's, a test its own. Made at the first listen(), owned by the host.
+    using ListenerFactory = std::function<Listener *(QObject *parent)>;
+    void setListenerFactory(ListenerFactory make) { m_makeListener = std::move(make); }
     // Starts listening for players (Sock1). Throws ESockException on failure.
     void listen(quint16 port = GamePort);
-    TSockListener *listener() const { return m_listener; }
+    Listener *listener() const { return m_listener; }
 
     // The version text compared at login: the about box's version label.
     void setVersionSource(std::function<QByteArray()> source) { m_version = std::move(source); }
@@ -104,7 +108,8 @@ private:
 
     PlayerSlot m_slots[SlotTableSize + 1]; // index 0 unused: slots are 1-based
     Dispatcher m_dispatcher;
-    TSockListener *m_listener = nullptr;
+    ListenerFactory m_makeListener;
+    Listener *m_listener = nullptr;
     const PuzzleStore *m_puzzles = nullptr;
     std::function<QByteArray()> m_version;
     std::mt19937 m_random;

@@ -218,7 +218,7 @@ void TSock::close()
     report(InfoClosed, closedText());
 }
 
-TSockListener::TSockListener(QObject *parent) : QObject(parent)
+TSockListener::TSockListener(QObject *parent) : Listener(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &TSockListener::pendingConnection);
 }

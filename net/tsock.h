@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/connection.h"
+#include "net/listener.h"
 
 #include <QPointer>
 #include <QTcpServer>
@@ -55,7 +56,7 @@ private:
 
 // The host's listening socket. Accepting is left to the handler of
 // pendingConnection, which decides whether and where the peer goes.
-class TSockListener : public QObject
+class TSockListener : public Listener
 {
     Q_OBJECT
 public:
@@ -63,17 +64,16 @@ public:
 
     // Binds every local address on the port and listens with a backlog of 5.
     // Throws "Listen - Error Binding Socket" when the port is taken.
-    void listen(quint16 port);
-    bool isListening() const { return m_server.isListening(); }
-    quint16 port() const { return m_server.serverPort(); }
+    void listen(quint16 port) override;
+    bool isListening() const override { return m_server.isListening(); }
+    quint16 port() const override { return m_server.serverPort(); }
 
     // Takes one pending peer; nullptr when there is none. The connection
     // belongs to the listener.
-    TSock *accept();
-    bool hasPendingConnections() const { return m_server.hasPendingConnections(); }
+    TSock *accept() override;
+    bool hasPendingConnections() const override { return m_server.hasPendingConnections(); }
 
 signals:
-    void pendingConnection();
     void info(int code, const QString &text);
 
 private:

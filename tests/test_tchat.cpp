@@ -43,6 +43,7 @@ struct Rig
         chat.lobbyPort = 9001;
         puzzles.loadResource();
         server.setPuzzleStore(&puzzles);
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
         chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, nullptr});
     }
     void recordConnections()

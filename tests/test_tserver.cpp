@@ -1052,6 +1052,7 @@ void TestTServer::playsOverLoopbackSockets()
 {
     TServer server;
     server.setPuzzleStore(&shippedPuzzles());
+    server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
     server.listen(0);
     QVERIFY(server.listener());
     const quint16 port = server.listener()->port();
