@@ -6,6 +6,7 @@
 #include "net/framebuffer.h"
 #include "net/messages.h"
 #include "net/listener.h"
+#include "base/gamedefaults.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,7 +30,7 @@ bool onBoard(int n)
 
 TServer::TServer(QObject *parent)
     : QObject(parent), m_dispatcher(HostTickMs, this),
-      m_version([] { return QByteArray("1.0.2"); }),
+      m_version([] { return QByteArray(Game::VersionText); }),
       m_random(static_cast<std::mt19937::result_type>(
           std::chrono::system_clock::now().time_since_epoch().count()))
 {

@@ -2,6 +2,7 @@
 
 #include "host/puzzlestore.h"
 #include "net/dispatcher.h"
+#include "base/gamedefaults.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -39,7 +40,7 @@ public:
     static constexpr int SlotTableSize = 11;
     static constexpr int MaxSlots = 9;
     static constexpr int RefusedSlot = 10;
-    static constexpr int GamePort = 7772;
+    static constexpr int GamePort = Game::GamePort;
     // A connection with more entries than this waiting in the queue is closed.
     static constexpr int MaxQueuedPerConnection = 256;
 

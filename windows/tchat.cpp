@@ -22,6 +22,7 @@
 #include "ui/boardart.h"
 #include "ui/jpegdecoder.h"
 #include "ui/widgets.h"
+#include "base/gamedefaults.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -44,9 +45,6 @@
 
 namespace {
 
-const char *const DefaultPhrases[9] = {"Way To Go!", "Good One!",  "Nice Try!",
-                                       "Excellent!", "Brilliant!", "Wow, WTG!",
-                                       "Thanks!",    "Way To Go Teamie!", "Good Game Everyone!"};
 const QString ChatPlaceholder = QStringLiteral("<Enter Chat Here>");
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
@@ -135,7 +133,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Sudoku"));
     setFont(Widgets::arial(13));
     settingsPath = settingsFilePath();
-    for (const char *phrase : DefaultPhrases)
+    for (const char *phrase : Game::BuiltInPhrases)
         m_phrases.append(QString::fromLatin1(phrase));
 
     auto *central = new QWidget(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "client/clientsession.h"
+#include "base/gamedefaults.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -72,8 +73,8 @@ public:
     QString settingsPath;
 
     // Ports and the way connections are opened, so tests can stand in.
-    quint16 gamePort = 7772;
-    quint16 lobbyPort = 9001;
+    quint16 gamePort = Game::GamePort;
+    quint16 lobbyPort = Game::LobbyLinkPort;
     std::function<void(TSock &sock, const QString &host, quint16 port)> connector;
     void setSoundOutput(SoundOutput *output) { m_sound = output; }
 
