@@ -1,7 +1,8 @@
 #include "app/settings.h"
 
 #include "app/inifile.h"
-#include "net/wiretext.h"
+#include "base/wiretext.h"
+#include "base/gamedefaults.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -75,13 +76,11 @@ QByteArray phraseKey(int n)
 
 Settings::Phrases Settings::builtInPhrases()
 {
-    return {
-        QStringLiteral("Way To Go!"),  QStringLiteral("Good One!"),
-        QStringLiteral("Nice Try!"),   QStringLiteral("Excellent!"),
-        QStringLiteral("Brilliant!"),  QStringLiteral("Wow, WTG!"),
-        QStringLiteral("Thanks!"),     QStringLiteral("Way To Go Teamie!"),
-        QStringLiteral("Good Game Everyone!"),
-    };
+    Phrases phrases;
+    static_assert(std::size(Game::BuiltInPhrases) == std::tuple_size_v<Phrases>);
+    for (std::size_t i = 0; i < phrases.size(); ++i)
+        phrases[i] = QString::fromLatin1(Game::BuiltInPhrases[i]);
+    return phrases;
 }
 
 int Settings::gameTypeToSave() const

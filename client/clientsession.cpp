@@ -3,7 +3,7 @@
 #include "client/colortext.h"
 #include "net/fieldreader.h"
 #include "net/messages.h"
-#include "net/wiretext.h"
+#include "base/wiretext.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "client/boardstate.h"
 #include "net/dispatcher.h"
 #include "net/framebuffer.h"
+#include "base/gamedefaults.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -51,7 +52,7 @@ public:
     bool isHost = false;
     QString loginName;
     // The version text sent at login (the about box's version label).
-    QString versionText = QStringLiteral("1.0.2");
+    QString versionText = QString::fromLatin1(Game::VersionText);
 
     // ---- session values ----
     int mySeat = 0;

@@ -1,11 +1,12 @@
 #include "host/tserver.h"
 
 #include "net/connection.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/fieldreader.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
-#include "net/tsock.h"
+#include "net/listener.h"
+#include "base/gamedefaults.h"
 
 #include <algorithm>
 #include <chrono>
@@ -52,7 +53,7 @@ static_assert(LongestWinner <= FrameBuffer::MaxPending, "a winner text must fit 
 
 TServer::TServer(QObject *parent)
     : QObject(parent), m_dispatcher(HostTickMs, this),
-      m_version([] { return QByteArray("1.0.2"); }),
+      m_version([] { return QByteArray(Game::VersionText); }),
       m_random(static_cast<std::mt19937::result_type>(
           std::chrono::system_clock::now().time_since_epoch().count()))
 {
@@ -91,14 +92,16 @@ void TServer::addHandler(const char *name, Handler handler)
     });
 }
 
-void TServer::listen(quint16 port, const QHostAddress &address)
+void TServer::listen(quint16 port, Listener::Scope scope)
 {
     if (!m_listener) {
-        m_listener = new TSockListener(this);
-        connect(m_listener, &TSockListener::pendingConnection, this, &TServer::Sock1Accept);
+        if (!m_makeListener)
+            throw ESockException(QStringLiteral("Listen - Error Starting Listen"));
+        m_listener = m_makeListener(this);
+        connect(m_listener, &Listener::pendingConnection, this, &TServer::Sock1Accept);
     }
     try {
-        m_listener->listen(port, address);
+        m_listener->listen(port, scope);
     } catch (const ESockException &e) {
         if (!m_listener->portTaken())
             throw;

@@ -2,11 +2,12 @@
 
 #include "host/puzzlestore.h"
 #include "net/dispatcher.h"
+#include "net/listener.h"
+#include "base/gamedefaults.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 
@@ -14,7 +15,7 @@
 #include <random>
 
 class Connection;
-class TSockListener;
+
 class FieldReader;
 
 // One connection slot of the host. Slots 1-4 are the player seats, 5-9 the
@@ -44,7 +45,7 @@ public:
     static constexpr int SlotTableSize = 11;
     static constexpr int MaxSlots = 9;
     static constexpr int RefusedSlot = 10;
-    static constexpr int GamePort = 7772;
+    static constexpr int GamePort = Game::GamePort;
     // A connection with more entries than this waiting in the queue is closed.
     static constexpr int MaxQueuedPerConnection = 256;
     // A connection that has not logged in this long after its accept is
@@ -54,13 +55,16 @@ public:
     explicit TServer(QObject *parent = nullptr);
     ~TServer() override;
 
-    // Starts listening for players (Sock1) on the address: every interface
-    // for a hosted game, loopback only for a solo one. Throws ESockException
-    // on failure.
-    void listen(quint16 port = GamePort, const QHostAddress &address = QHostAddress::Any);
+    // Where listen() gets its listener (Sock1): the program hands in the socket
+    // layer's, a test its own. Made at the first listen(), owned by the host.
+    using ListenerFactory = std::function<Listener *(QObject *parent)>;
+    void setListenerFactory(ListenerFactory make) { m_makeListener = std::move(make); }
+    // Starts listening for players (Sock1): on every interface for a hosted
+    // game, on loopback only for a solo one. Throws ESockException on failure.
+    void listen(quint16 port = GamePort, Listener::Scope scope = Listener::AnyAddress);
     // Tests shorten the time a connection gets to log in.
     void setLoginTimeout(int ms) { m_loginTimeoutMs = ms; }
-    TSockListener *listener() const { return m_listener; }
+    Listener *listener() const { return m_listener; }
 
     // The version text compared at login: the about box's version label.
     void setVersionSource(std::function<QByteArray()> source) { m_version = std::move(source); }
@@ -119,7 +123,8 @@ private:
 
     PlayerSlot m_slots[SlotTableSize + 1]; // index 0 unused: slots are 1-based
     Dispatcher m_dispatcher;
-    TSockListener *m_listener = nullptr;
+    ListenerFactory m_makeListener;
+    Listener *m_listener = nullptr;
     const PuzzleStore *m_puzzles = nullptr;
     std::function<QByteArray()> m_version;
     std::mt19937 m_random;

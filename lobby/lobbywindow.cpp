@@ -2,7 +2,7 @@
 
 #include "app/appfolders.h"
 #include "app/launcher.h"
-#include "dialogs/tabout.h"
+#include "windows/tabout.h"
 #include "ui/widgets.h"
 
 #include "app/inifile.h"

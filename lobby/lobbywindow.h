@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/gamedefaults.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QWidget>
@@ -17,7 +19,7 @@ class LobbyWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr quint16 LinkPort = 9001;
+    static constexpr quint16 LinkPort = Game::LobbyLinkPort;
     static const char *const SectionName; // "lobby" in brenviklobby.ini
     static const char *const GameProgramName; // "sudoku"
 

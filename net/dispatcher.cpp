@@ -1,6 +1,6 @@
 #include "net/dispatcher.h"
 
-#include "net/errors.h"
+#include "base/errors.h"
 
 #include <algorithm>
 

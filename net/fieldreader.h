@@ -1,6 +1,7 @@
 #pragma once
 
-#include "net/errors.h"
+#include "base/decimal.h"
+#include "base/errors.h"
 
 #include <QByteArray>
 
@@ -21,8 +22,8 @@ public:
     bool atEnd() const { return m_text.isEmpty(); }
 
     // Decimal integer with an optional sign; throws "'%s' is not a valid integer value".
-    static int toInt(const QByteArray &field);
-    static bool isInt(const QByteArray &field);
+    static int toInt(const QByteArray &field) { return decimalToInt(field); }
+    static bool isInt(const QByteArray &field) { return isDecimalInt(field); }
 
 private:
     QByteArray m_text;

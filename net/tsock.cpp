@@ -1,6 +1,6 @@
 #include "net/tsock.h"
 
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/wsaerrors.h"
 
 #include <QHash>
@@ -226,13 +226,14 @@ void TSock::close()
     report(InfoClosed, closedText());
 }
 
-TSockListener::TSockListener(QObject *parent) : QObject(parent)
+TSockListener::TSockListener(QObject *parent) : Listener(parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &TSockListener::pendingConnection);
 }
 
-void TSockListener::listen(quint16 port, const QHostAddress &address)
+void TSockListener::listen(quint16 port, Scope scope)
 {
+    const QHostAddress address(scope == Loopback ? QHostAddress::LocalHost : QHostAddress::Any);
     if (m_server.isListening())
         throw ESockException(QStringLiteral("Listen - Socket Already In Use"));
     m_server.setListenBacklogSize(5);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/connection.h"
+#include "net/listener.h"
 
 #include <QHostAddress>
 #include <QPointer>
@@ -58,29 +59,28 @@ private:
 
 // The host's listening socket. Accepting is left to the handler of
 // pendingConnection, which decides whether and where the peer goes.
-class TSockListener : public QObject
+class TSockListener : public Listener
 {
     Q_OBJECT
 public:
     explicit TSockListener(QObject *parent = nullptr);
 
-    // Binds the address (every local address unless told otherwise) on the
-    // port and listens with a backlog of 5. Throws "Listen - Error Binding
-    // Socket" when the port is taken.
-    void listen(quint16 port, const QHostAddress &address = QHostAddress::Any);
+    // Binds the port on every local address, or on loopback only, and listens
+    // with a backlog of 5. Throws "Listen - Error Binding Socket" when the
+    // port is taken.
+    void listen(quint16 port, Scope scope = AnyAddress) override;
     // The last listen failed because another socket holds the port.
-    bool portTaken() const { return m_server.serverError() == QAbstractSocket::AddressInUseError; }
-    bool isListening() const { return m_server.isListening(); }
-    quint16 port() const { return m_server.serverPort(); }
+    bool portTaken() const override { return m_server.serverError() == QAbstractSocket::AddressInUseError; }
+    bool isListening() const override { return m_server.isListening(); }
+    quint16 port() const override { return m_server.serverPort(); }
     QHostAddress address() const { return m_server.serverAddress(); }
 
     // Takes one pending peer; nullptr when there is none. The connection
     // belongs to the listener.
-    TSock *accept();
-    bool hasPendingConnections() const { return m_server.hasPendingConnections(); }
+    TSock *accept() override;
+    bool hasPendingConnections() const override { return m_server.hasPendingConnections(); }
 
 signals:
-    void pendingConnection();
     void info(int code, const QString &text);
 
 private:

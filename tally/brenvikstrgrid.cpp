@@ -1,6 +1,6 @@
 #include "tally/brenvikstrgrid.h"
 
-#include "net/wiretext.h"
+#include "base/wiretext.h"
 #include "tally/lzrw1.h"
 #include "tally/regularfile.h"
 

@@ -7,7 +7,7 @@
 // row count, then every cell on a line of its own, column by column and,
 // within a column, row by row.
 
-#include "net/errors.h"
+#include "base/errors.h"
 
 #include <QByteArray>
 #include <QList>

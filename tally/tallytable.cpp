@@ -1,7 +1,7 @@
 #include "tally/tallytable.h"
 
-#include "net/fieldreader.h"
-#include "net/wiretext.h"
+#include "base/decimal.h"
+#include "base/wiretext.h"
 #include "tally/lzrw1.h"
 
 #include <QFile>
@@ -33,7 +33,7 @@ int TallyTable::findRecord(const QString &name) const
 
 int TallyTable::addit(int column, int row)
 {
-    const int count = FieldReader::toInt(toWire(cell(column, row)));
+    const int count = decimalToInt(toWire(cell(column, row)));
     // A count never wraps round to a negative number.
     const int next = count == std::numeric_limits<int>::max() ? count : count + 1;
     setCell(column, row, QString::number(next));
@@ -125,7 +125,7 @@ void TallyTable::checkCounters()
         for (int c = 1; c <= last; ++c) {
             if (cell(c, r).isEmpty())
                 continue;
-            FieldReader::toInt(toWire(cell(c, r)));
+            decimalToInt(toWire(cell(c, r)));
         }
     }
     for (int c = 1; c <= 2; ++c) {

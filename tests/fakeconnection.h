@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/connection.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/framebuffer.h"
 
 #include <QByteArray>

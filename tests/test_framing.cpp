@@ -1,5 +1,5 @@
 #include "net/dispatcher.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/fieldreader.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"

@@ -1,11 +1,11 @@
 #include "app/appfolders.h"
 #include "app/settings.h"
-#include "client/chatview.h"
-#include "client/tchat.h"
-#include "dialogs/tgamestart.h"
-#include "dialogs/tphrases.h"
+#include "windows/chatview.h"
+#include "windows/tchat.h"
+#include "windows/tgamestart.h"
+#include "windows/tphrases.h"
 #include "tally/tallytable.h"
-#include "tally/ttallylist.h"
+#include "windows/ttallylist.h"
 
 #include <QAction>
 #include <QDir>

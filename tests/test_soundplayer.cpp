@@ -1,4 +1,4 @@
-#include "client/soundplayer.h"
+#include "app/soundplayer.h"
 
 #include <QAudioDevice>
 #include <QElapsedTimer>

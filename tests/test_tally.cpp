@@ -1,5 +1,5 @@
 #include "app/settings.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "tally/brenvikstrgrid.h"
 #include "tally/lzrw1.h"
 #include "tally/tallytable.h"

@@ -1,14 +1,14 @@
 // The main window: launch modes, the real widgets driven at their places, a
 // solo game over a real loopback connection, and the closing rules.
 #include "app/settings.h"
-#include "client/chatview.h"
-#include "client/soundplayer.h"
-#include "client/tchat.h"
-#include "dialogs/tabout.h"
-#include "dialogs/tdownload.h"
-#include "dialogs/tgamestart.h"
-#include "dialogs/tphrases.h"
-#include "dialogs/tspylist.h"
+#include "windows/chatview.h"
+#include "app/soundplayer.h"
+#include "windows/tchat.h"
+#include "windows/tabout.h"
+#include "windows/tdownload.h"
+#include "windows/tgamestart.h"
+#include "windows/tphrases.h"
+#include "windows/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
@@ -46,6 +46,7 @@ struct Rig
         chat.lobbyPort = 9001;
         puzzles.loadResource();
         server.setPuzzleStore(&puzzles);
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
         chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, &spylist});
     }
     void recordConnections()
@@ -93,7 +94,7 @@ private slots:
         rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("10.0.0.5"), QStringLiteral("true")});
         rig.chat.processparams();
         QVERIFY(rig.server.listener() && rig.server.listener()->isListening());
-        QCOMPARE(rig.server.listener()->address(), QHostAddress(QHostAddress::Any));
+        QCOMPARE(static_cast<TSockListener *>(rig.server.listener())->address(), QHostAddress(QHostAddress::Any));
         const quint16 port = rig.server.listener()->port();
         QCOMPARE(rig.opened, (QList<Opened>{{"127.0.0.1", port}, {"127.0.0.1", 9001}}));
         QVERIFY(rig.chat.session().isHost);
@@ -152,7 +153,7 @@ private slots:
         ClientSession &s = rig.chat.session();
         QTRY_VERIFY(s.loggedIn);
         // Nobody from the network reaches a solo game.
-        QCOMPARE(rig.server.listener()->address(), QHostAddress(QHostAddress::LocalHost));
+        QCOMPARE(static_cast<TSockListener *>(rig.server.listener())->address(), QHostAddress(QHostAddress::LocalHost));
         QTRY_COMPARE(rig.label(QStringLiteral("label_playername1"))->text(), QStringLiteral("You"));
         QVERIFY(rig.chat.chatView()->toPlainText().contains(QStringLiteral("You are Connected.")));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());

@@ -1,5 +1,5 @@
 #include "app/launcher.h"
-#include "dialogs/tdownload.h"
+#include "windows/tdownload.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The game options dialog: its marks, the start request and what it stores.
 #include "app/settings.h"
-#include "client/tchat.h"
-#include "dialogs/tgamestart.h"
+#include "windows/tchat.h"
+#include "windows/tgamestart.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "app/launcher.h"
-#include "dialogs/tabout.h"
-#include "dialogs/thelp.h"
+#include "windows/tabout.h"
+#include "windows/thelp.h"
 
 #include <QFile>
 #include <QLabel>

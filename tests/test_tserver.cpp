@@ -1,6 +1,6 @@
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
 #include "net/tsock.h"
@@ -1188,6 +1188,11 @@ std::unique_ptr<Peer> joined(quint16 port, int s, const QByteArray &name)
     return peer;
 }
 
+Listener *socketListener(QObject *parent)
+{
+    return new TSockListener(parent);
+}
+
 // A host on loopback with a port of its own.
 struct LoopbackHost
 {
@@ -1196,7 +1201,8 @@ struct LoopbackHost
     LoopbackHost()
     {
         server.setPuzzleStore(&shippedPuzzles());
-        server.listen(0, QHostAddress(QHostAddress::LocalHost));
+        server.setListenerFactory(socketListener);
+        server.listen(0, Listener::Loopback);
         port = server.listener()->port();
     }
 };
@@ -1207,6 +1213,7 @@ void TestTServer::playsOverLoopbackSockets()
 {
     TServer server;
     server.setPuzzleStore(&shippedPuzzles());
+    server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
     server.listen(0);
     QVERIFY(server.listener());
     const quint16 port = server.listener()->port();
@@ -1380,6 +1387,7 @@ void TestTServer::listensWhereItIsTold()
 {
     LoopbackHost solo; // loopback only
     TServer hosted;
+    hosted.setListenerFactory(socketListener);
     hosted.listen(0);
     for (auto [port, reachable] : {std::pair{solo.port, false}, std::pair{hosted.listener()->port(), true}}) {
         QTcpSocket other;
@@ -1389,8 +1397,9 @@ void TestTServer::listensWhereItIsTold()
 
     // A port someone else holds is named in the error.
     TServer second;
+    second.setListenerFactory(socketListener);
     try {
-        second.listen(solo.port, QHostAddress(QHostAddress::LocalHost));
+        second.listen(solo.port, Listener::Loopback);
         QFAIL("listened on a taken port");
     } catch (const ESockException &e) {
         QCOMPARE(e.text(), QStringLiteral("Listen - Error Binding Socket\nAnother program, perhaps another "

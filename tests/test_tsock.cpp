@@ -1,4 +1,4 @@
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/tsock.h"
 #include "net/wsaerrors.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/tspylist.h"
+#include "windows/tspylist.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

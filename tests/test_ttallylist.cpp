@@ -1,6 +1,6 @@
 #include "tally/lzrw1.h"
 #include "tally/tallytable.h"
-#include "tally/ttallylist.h"
+#include "windows/ttallylist.h"
 
 #include <QDir>
 #include <QFile>

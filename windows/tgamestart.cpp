@@ -1,4 +1,4 @@
-#include "dialogs/tgamestart.h"
+#include "windows/tgamestart.h"
 
 #include "ui/widgets.h"
 

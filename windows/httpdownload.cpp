@@ -1,4 +1,4 @@
-#include "dialogs/httpdownload.h"
+#include "windows/httpdownload.h"
 
 #include <QCryptographicHash>
 #include <QFile>

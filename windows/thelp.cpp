@@ -1,8 +1,9 @@
-#include "dialogs/thelp.h"
+#include "windows/thelp.h"
 
 #include "app/launcher.h"
-#include "dialogs/tabout.h"
+#include "windows/tabout.h"
 #include "ui/widgets.h"
+#include "base/gamedefaults.h"
 
 #include <QApplication>
 #include <QFile>
@@ -98,7 +99,7 @@ Thelp::Thelp(QWidget *parent) : QDialog(parent)
     credits->setGeometry(4, 328, 129, 48);
     credits->setAlignment(Qt::AlignCenter);
     credits->setFont(Widgets::arial(10));
-    credits->setText(QStringLiteral("Sudoku 1.0.2\nby the Sudoku developers\nwww.sudoku-game.example\nMIT licence"));
+    credits->setText(QStringLiteral("Sudoku ") + QString::fromLatin1(Game::VersionText) + QStringLiteral("\nby the Sudoku developers\nwww.sudoku-game.example\nMIT licence"));
     QPalette creditPalette = credits->palette();
     creditPalette.setColor(QPalette::WindowText, QColor(96, 92, 141));
     credits->setPalette(creditPalette);
@@ -208,13 +209,13 @@ QString Thelp::pageText(int n)
             "<h3>Playing with others</h3>"
             "<p>Games with other people are arranged in the lobby. Choose a name there and either host a "
             "game or join one; the lobby then starts Sudoku for you, already connected.</p>"
-            "<p>Every game runs over TCP port <b>7772</b>. The player who hosts a game runs it on their own "
+            "<p>Every game runs over TCP port <b>%1</b>. The player who hosts a game runs it on their own "
             "computer, so the others connect to that computer. If nobody can ever join the games you host, "
-            "your firewall or router is blocking them: allow incoming connections on port 7772 (and forward "
+            "your firewall or router is blocking them: allow incoming connections on port %1 (and forward "
             "that port to your computer if you are behind a router).</p>"
             "<h3>When the host leaves</h3>"
             "<p>The host is usually the first player in the list. If the host disconnects or closes the "
-            "game, the game ends for everybody.</p>");
+            "game, the game ends for everybody.</p>").arg(Game::GamePort);
         break;
     case 3:
         body = QStringLiteral(

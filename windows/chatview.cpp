@@ -1,4 +1,4 @@
-#include "client/chatview.h"
+#include "windows/chatview.h"
 
 #include "client/colortext.h"
 #include "client/linkfinder.h"

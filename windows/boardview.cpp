@@ -1,4 +1,4 @@
-#include "client/boardview.h"
+#include "windows/boardview.h"
 
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/httpdownload.h"
+#include "windows/httpdownload.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "dialogs/tdownload.h"
+#include "windows/tdownload.h"
 
 #include "app/appfolders.h"
 #include "app/launcher.h"

@@ -1,16 +1,17 @@
 #include "app/appfolders.h"
 #include "app/singleinstance.h"
-#include "client/soundplayer.h"
-#include "client/tchat.h"
-#include "dialogs/tabout.h"
-#include "dialogs/tdownload.h"
-#include "dialogs/tgamestart.h"
-#include "dialogs/thelp.h"
-#include "dialogs/tphrases.h"
-#include "dialogs/tspylist.h"
+#include "app/soundplayer.h"
+#include "windows/tchat.h"
+#include "windows/tabout.h"
+#include "windows/tdownload.h"
+#include "windows/tgamestart.h"
+#include "windows/thelp.h"
+#include "windows/tphrases.h"
+#include "windows/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
-#include "tally/ttallylist.h"
+#include "net/tsock.h"
+#include "windows/ttallylist.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -81,6 +82,7 @@ int main(int argc, char **argv)
     TServer server;
     Tspylist spylist;
     server.setPuzzleStore(&puzzles);
+    server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
     help.setAboutBox(&about);
 
     SoundPlayer sounds;

@@ -1,4 +1,4 @@
-#include "dialogs/tphrases.h"
+#include "windows/tphrases.h"
 
 #include "app/settings.h"
 #include "ui/widgets.h"

@@ -1,4 +1,4 @@
-#include "tally/ttallylist.h"
+#include "windows/ttallylist.h"
 
 #include "app/appfolders.h"
 #include "ui/widgets.h"

@@ -1,27 +1,28 @@
-#include "client/tchat.h"
+#include "windows/tchat.h"
 
 #include "app/appfolders.h"
 #include "app/launcher.h"
 #include "app/settings.h"
-#include "client/boardview.h"
-#include "client/chatview.h"
+#include "windows/boardview.h"
+#include "windows/chatview.h"
 #include "client/colortext.h"
-#include "client/soundplayer.h"
-#include "dialogs/tabout.h"
-#include "dialogs/tgamestart.h"
-#include "dialogs/thelp.h"
-#include "dialogs/tphrases.h"
-#include "dialogs/tspylist.h"
-#include "dialogs/tdownload.h"
+#include "app/soundplayer.h"
+#include "windows/tabout.h"
+#include "windows/tgamestart.h"
+#include "windows/thelp.h"
+#include "windows/tphrases.h"
+#include "windows/tspylist.h"
+#include "windows/tdownload.h"
 #include "host/tserver.h"
-#include "net/errors.h"
+#include "base/errors.h"
 #include "net/framebuffer.h"
 #include "net/messages.h"
 #include "net/tsock.h"
-#include "tally/ttallylist.h"
+#include "windows/ttallylist.h"
 #include "ui/boardart.h"
 #include "ui/jpegdecoder.h"
 #include "ui/widgets.h"
+#include "base/gamedefaults.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -45,9 +46,6 @@
 
 namespace {
 
-const char *const DefaultPhrases[9] = {"Way To Go!", "Good One!",  "Nice Try!",
-                                       "Excellent!", "Brilliant!", "Wow, WTG!",
-                                       "Thanks!",    "Way To Go Teamie!", "Good Game Everyone!"};
 const QString ChatPlaceholder = QStringLiteral("<Enter Chat Here>");
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
@@ -140,7 +138,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Sudoku"));
     setFont(Widgets::arial(13));
     settingsPath = settingsFilePath();
-    for (const char *phrase : DefaultPhrases)
+    for (const char *phrase : Game::BuiltInPhrases)
         m_phrases.append(QString::fromLatin1(phrase));
 
     auto *central = new QWidget(this);
@@ -884,8 +882,7 @@ void Tchat::hostpress(bool soloGame)
 {
     try {
         if (m_windows.server)
-            m_windows.server->listen(gamePort, soloGame ? QHostAddress(QHostAddress::LocalHost)
-                                                         : QHostAddress(QHostAddress::Any));
+            m_windows.server->listen(gamePort, soloGame ? Listener::Loopback : Listener::AnyAddress);
     } catch (const GameError &e) {
         showError(e.text());
         return;

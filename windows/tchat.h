@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "client/clientsession.h"
+#include "base/gamedefaults.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -75,8 +76,8 @@ public:
     QString settingsPath;
 
     // Ports and the way connections are opened, so tests can stand in.
-    quint16 gamePort = 7772;
-    quint16 lobbyPort = 9001;
+    quint16 gamePort = Game::GamePort;
+    quint16 lobbyPort = Game::LobbyLinkPort;
     std::function<void(TSock &sock, const QString &host, quint16 port)> connector;
     void setSoundOutput(SoundOutput *output) { m_sound = output; }
 

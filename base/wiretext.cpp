@@ -1,4 +1,4 @@
-#include "net/wiretext.h"
+#include "base/wiretext.h"
 
 #include <QStringDecoder>
 

@@ -1,7 +1,8 @@
-#include "dialogs/tabout.h"
+#include "windows/tabout.h"
 
 #include "app/launcher.h"
 #include "ui/widgets.h"
+#include "base/gamedefaults.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -68,7 +69,7 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
     }
 
     makeLabel(this, QStringLiteral("Version"), 8, 155, 12, true);
-    m_version = makeLabel(this, QStringLiteral("1.0.2"), 56, 155, 12, true);
+    m_version = makeLabel(this, QString::fromLatin1(Game::VersionText), 56, 155, 12, true);
     m_version->setObjectName(QStringLiteral("label_version"));
     // Display only: the version sent at login is the label before it.
     QLabel *build = makeLabel(this, QStringLiteral(".2"), 83, 155, 12, true);
