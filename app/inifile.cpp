@@ -1,6 +1,6 @@
 #include "app/inifile.h"
 
-#include "tally/regularfile.h"
+#include "base/regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -2,7 +2,7 @@
 
 #include "base/wiretext.h"
 #include "tally/lzrw1.h"
-#include "tally/regularfile.h"
+#include "base/regularfile.h"
 
 #include <QFile>
 #include <QSaveFile>

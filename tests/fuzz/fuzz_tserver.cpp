@@ -23,7 +23,7 @@
 //   byte 1     connection (b & 7) sends; (b >> 3) entries are dispatched
 //              after each read
 //   bytes 2-9  piece codes, used in turn: a read takes ((c & 15) + 1) << (c >> 4)
-//              bytes, at most 128 KiB
+//              bytes, at most 128 KiB, and at least a 512th of the stream
 // A stream that holds a message longer than the largest one allowed must end
 // with its sender closed. Run with -max_len=262144 (the large seeds raise it
 // on their own).
@@ -158,6 +158,8 @@ bool holdsOverlong(const QByteArray &stream)
     }
 }
 
+constexpr qsizetype MaxReads = 512;
+
 void deliver(Session &session, Input &in)
 {
     const int connection = in.byte();
@@ -171,7 +173,10 @@ void deliver(Session &session, Input &in)
     qsizetype at = 0;
     for (int i = 0; at < stream.size(); ++i) {
         const uint8_t code = codes[i % 8];
-        const qsizetype piece = std::min<qsizetype>(qsizetype((code & 15) + 1) << (code >> 4), 128 * 1024);
+        // At most MaxReads reads an input, so a long stream in tiny pieces
+        // does not slow the fuzzer to a crawl.
+        const qsizetype piece = std::clamp<qsizetype>(qsizetype((code & 15) + 1) << (code >> 4),
+                                                      (stream.size() + MaxReads - 1) / MaxReads, 128 * 1024);
         if (c->isConnected())
             c->feed(stream.mid(at, piece));
         at += piece;

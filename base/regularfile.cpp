@@ -1,4 +1,4 @@
-#include "tally/regularfile.h"
+#include "base/regularfile.h"
 
 #include <cerrno>
 #include <fcntl.h>
