@@ -2,6 +2,7 @@
 // solo game over a real loopback connection, and the closing rules.
 #include "app/settings.h"
 #include "client/chatview.h"
+#include "client/hostlink.h"
 #include "client/soundplayer.h"
 #include "client/tchat.h"
 #include "dialogs/tabout.h"
@@ -28,13 +29,6 @@
 
 namespace {
 
-struct Opened
-{
-    QString host;
-    quint16 port;
-    bool operator==(const Opened &) const = default;
-};
-
 // The windows a launch uses, with a host that listens on a free port.
 struct Rig
 {
@@ -42,15 +36,11 @@ struct Rig
     {
         settings = dir.filePath(QStringLiteral("brenviklobby.ini"));
         chat.settingsPath = settings;
-        chat.gamePort = 0;
-        chat.lobbyPort = 9001;
+        chat.link().gamePort = 0;
+        chat.link().lobbyPort = 9001;
         puzzles.loadResource();
         server.setPuzzleStore(&puzzles);
         chat.setWindows({nullptr, &about, &download, &gamestart, nullptr, &phrases, &server, &spylist});
-    }
-    void recordConnections()
-    {
-        chat.connector = [this](TSock &, const QString &host, quint16 port) { opened.append({host, port}); };
     }
     QLabel *label(const QString &name) { return chat.findChild<QLabel *>(name); }
     QWidget *widget(const QString &name) { return chat.findChild<QWidget *>(name); }
@@ -65,7 +55,6 @@ struct Rig
     Tphrases phrases;
     Tspylist spylist;
     Tchat chat;
-    QList<Opened> opened;
 };
 
 // Hands host messages to a window's session and handles them all.
@@ -86,63 +75,6 @@ class TestTchat : public QObject
     Q_OBJECT
 
 private slots:
-    void hostingConnectsToLoopback()
-    {
-        Rig rig;
-        rig.recordConnections();
-        rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("10.0.0.5"), QStringLiteral("true")});
-        rig.chat.processparams();
-        QVERIFY(rig.server.listener() && rig.server.listener()->isListening());
-        QCOMPARE(rig.server.listener()->address(), QHostAddress(QHostAddress::Any));
-        const quint16 port = rig.server.listener()->port();
-        QCOMPARE(rig.opened, (QList<Opened>{{"127.0.0.1", port}, {"127.0.0.1", 9001}}));
-        QVERIFY(rig.chat.session().isHost);
-        QVERIFY(rig.chat.session().buttonStartVisible);
-        QCOMPARE(rig.chat.session().loginName, QStringLiteral("Ann"));
-    }
-
-    void joiningIsCaseSensitive()
-    {
-        Rig rig;
-        rig.recordConnections();
-        rig.chat.gamePort = 7772;
-        rig.chat.setLaunchParameters({QStringLiteral("Bob"), QStringLiteral("10.0.0.5"), QStringLiteral("True")});
-        rig.chat.processparams();
-        QCOMPARE(rig.opened, (QList<Opened>{{"10.0.0.5", 7772}, {"127.0.0.1", 9001}}));
-        QVERIFY(!rig.chat.session().isHost);
-        QVERIFY(!rig.chat.session().buttonStartVisible);
-        QVERIFY(!rig.server.listener());
-    }
-
-    void tooFewParametersStartNothing()
-    {
-        Rig rig;
-        rig.recordConnections();
-        rig.chat.setLaunchParameters({QStringLiteral("Bob"), QStringLiteral("10.0.0.5")});
-        rig.chat.processparams();
-        QVERIFY(rig.opened.isEmpty());
-        QVERIFY(rig.chat.chatView()->toPlainText().contains(
-            QStringLiteral("Loading Multi-player Game.. Please Wait.")));
-        // Start Game before a login answers so.
-        QSignalSpy boxes(&rig.chat.session(), &ClientSession::messageBox);
-        rig.chat.session().startGameClick();
-        QCOMPARE(boxes.value(0).value(0).toString(), QStringLiteral("You are not connected"));
-    }
-
-    void listenFailureSkipsTheRest()
-    {
-        QTcpServer taken;
-        QVERIFY(taken.listen(QHostAddress::Any, 0));
-        Rig rig;
-        rig.recordConnections();
-        rig.chat.gamePort = taken.serverPort();
-        rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("true")});
-        rig.chat.processparams();
-        QVERIFY(rig.opened.isEmpty());
-        QVERIFY(!rig.chat.session().buttonStartVisible);
-        QVERIFY(!rig.chat.session().isHost);
-    }
-
     void soloGameOverLoopback()
     {
         Rig rig;
@@ -261,8 +193,8 @@ private slots:
         FakeConnection seated[9];
         for (FakeConnection &c : seated)
             rig.server.admit(&c);
-        rig.chat.gamePort = rig.server.listener()->port();
-        rig.chat.connector = [](TSock &sock, const QString &host, quint16 port) {
+        rig.chat.link().gamePort = rig.server.listener()->port();
+        rig.chat.link().connector = [](TSock &sock, const QString &host, quint16 port) {
             if (port == 9001)
                 return; // no lobby here
             sock.setHostName(host);
@@ -329,8 +261,8 @@ private slots:
         Rig rig;
         QTcpServer fake;
         QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
-        rig.chat.gamePort = fake.serverPort();
-        rig.chat.connector = [](TSock &sock, const QString &host, quint16 port) {
+        rig.chat.link().gamePort = fake.serverPort();
+        rig.chat.link().connector = [](TSock &sock, const QString &host, quint16 port) {
             if (port == 9001)
                 return; // no lobby here
             sock.setHostName(host);
