@@ -104,11 +104,13 @@ void BoardPanel::buildGrid()
     m_imageSelect = new StripView(BoardArt::numberStrip(), m_panelGrid);
     m_imageSelect->setObjectName(QStringLiteral("image_select"));
     m_imageSelect->hide();
-    connect(m_imageSelect, &StripView::released, &m_session, &ClientSession::image_selectMouseUp);
+    connect(m_imageSelect, &StripView::released, this,
+            [this](int x, int y) { m_session.input().image_selectMouseUp(x, y); });
     m_imagePencil = new StripView(BoardArt::pencilStrip(), m_panelGrid);
     m_imagePencil->setObjectName(QStringLiteral("image_pencil"));
     m_imagePencil->hide();
-    connect(m_imagePencil, &StripView::released, &m_session, &ClientSession::image_pencilMouseUp);
+    connect(m_imagePencil, &StripView::released, this,
+            [this](int x, int y) { m_session.input().image_pencilMouseUp(x, y); });
     m_editFill = new QLineEdit(m_panelGrid);
     m_editFill->setObjectName(QStringLiteral("edit_fill"));
     m_editFill->resize(41, 39);
@@ -117,7 +119,8 @@ void BoardPanel::buildGrid()
     m_editFill->setStyleSheet(QStringLiteral(
         "QLineEdit { border: 2px solid rgb(128,0,0); background: white; padding: 0px; }"));
     m_editFill->hide();
-    connect(m_editFill, &QLineEdit::textEdited, &m_session, &ClientSession::edit_fillChange);
+    connect(m_editFill, &QLineEdit::textEdited, this,
+            [this](const QString &text) { m_session.input().edit_fillChange(text); });
 
     // The generating notice: black text over its grey shadow.
     m_panelGenerating = new QWidget(m_panelGrid);
@@ -196,13 +199,13 @@ void BoardPanel::buildLabelsAndButtons()
     check->setObjectName(QStringLiteral("button_check"));
     check->setGeometry(489, 171, 107, 25);
     check->hide();
-    connect(check, &QAbstractButton::clicked, &m_session, &ClientSession::button_checkClick);
+    connect(check, &QAbstractButton::clicked, this, [this] { m_session.input().button_checkClick(); });
     m_buttonCheck = check;
     auto *clear = new Widgets::PictureButton(QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("button_clear"));
     clear->setGeometry(601, 171, 107, 25);
     clear->hide();
-    connect(clear, &QAbstractButton::clicked, &m_session, &ClientSession::button_clearClick);
+    connect(clear, &QAbstractButton::clicked, this, [this] { m_session.input().button_clearClick(); });
     m_buttonClear = clear;
 
 }

@@ -172,8 +172,8 @@ void Tchat::connectActions()
         m_session.turnSound = 1;
         saveinifile();
     });
-    connect(a.clicking, &QAction::triggered, this, [this] { m_session.setSelectMode(0); });
-    connect(a.typing, &QAction::triggered, this, [this] { m_session.setSelectMode(1); });
+    connect(a.clicking, &QAction::triggered, this, [this] { m_session.input().setSelectMode(0); });
+    connect(a.typing, &QAction::triggered, this, [this] { m_session.input().setSelectMode(1); });
     connect(a.textColour, &QAction::triggered, this, [this] { chooseColour(false); });
     connect(a.actionColour, &QAction::triggered, this, [this] { chooseColour(true); });
     connect(m_actions, &Actions::textSizeChosen, this, [this](int size) {
