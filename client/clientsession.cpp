@@ -171,6 +171,7 @@ void ClientSession::newplayerinfo(FieldReader &f)
         addLine(name + QStringLiteral(" is Connected."));
     }
     if (seat >= 1 && seat <= SeatCount) {
+        seats[seat].occupied = true;
         seats[seat].name = name;
         seats[seat].nameVisible = true;
     } else {
@@ -204,8 +205,9 @@ void ClientSession::playerdisconnected(FieldReader &f)
     const int seat = f.takeInt();
     const QString name = fromWire(f.rest());
     if (seat >= 1 && seat <= SeatCount) {
-        if (seats[seat].name != QLatin1String("<Waiting>"))
+        if (seats[seat].occupied)
             addLine(seats[seat].name + QStringLiteral(" disconnected."));
+        seats[seat].occupied = false;
         seats[seat].name = QStringLiteral("<Waiting>");
         seats[seat].eyes = false;
         return;
@@ -282,7 +284,7 @@ ClientSession::SeatMenu ClientSession::seatMenuFor(int seat) const
     if (seat < 2 || seat > SeatCount)
         return menu;
     menu.remove = menu.setWatch = menu.unsetWatch = isHost;
-    if (seats[seat].name == QLatin1String("<Waiting>"))
+    if (!seats[seat].occupied)
         menu.remove = false;
     return menu;
 }

@@ -14,9 +14,12 @@
 
 class FieldReader;
 
-// One seat's controls as the main window shows them.
+// One seat's controls as the main window shows them. An empty seat's label
+// reads "<Waiting>"; whether a player sits there is told by occupied alone,
+// since a player may go by any name.
 struct SeatView
 {
+    bool occupied = false;
     QString name = QStringLiteral("<Waiting>");
     bool nameVisible = true;
     QString score = QStringLiteral("0");

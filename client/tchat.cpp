@@ -437,9 +437,8 @@ QStringList Tchat::opponentNames() const
 {
     QStringList names;
     for (int seat = 1; seat <= 4; ++seat) {
-        const QString &name = m_session.seats[seat].name;
-        if (name != QLatin1String("<Waiting>") && (seat != m_session.mySeat))
-            names.append(name);
+        if (m_session.seats[seat].occupied && seat != m_session.mySeat)
+            names.append(m_session.seats[seat].name);
     }
     return names;
 }

@@ -95,6 +95,23 @@ private slots:
                                               "You have a differnt version of the game then the host."}));
     }
 
+    void aPlayerNamedWaitingIsAPlayer()
+    {
+        // The empty seat's text is only what its label shows: a player who
+        // calls himself so still sits there.
+        ClientSession s;
+        Recorder r(s);
+        s.isHost = true;
+        host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+2+<Waiting>"});
+        QVERIFY(s.seatMenuFor(2).remove);
+        QVERIFY(!s.seatMenuFor(3).remove);
+        r.lines.clear();
+        host(s, {"CMD_playerdisconnected+2+<Waiting>", "CMD_playerdisconnected+3+"});
+        QCOMPARE(r.lines, QStringList{QStringLiteral("<Waiting> disconnected.")});
+        QVERIFY(!s.seatMenuFor(2).remove);
+        QCOMPARE(s.seats[2].name, QStringLiteral("<Waiting>"));
+    }
+
     void justWatching()
     {
         ClientSession s;

@@ -13,6 +13,7 @@
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
+#include "tally/ttallylist.h"
 #include "fakeconnection.h"
 
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBlock>
@@ -141,6 +143,25 @@ private slots:
                  rig.server.solution[lastEmpty.x() - 1][lastEmpty.y() - 1] + 27);
         QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 0"));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
+    }
+
+    void tallyListsTheOtherPlayers()
+    {
+        // The player is not in his own tally list; a player named as the
+        // empty seat's label is.
+        Rig rig;
+        Ttallylist tally(rig.dir.filePath(QStringLiteral("tally.tld")));
+        rig.chat.setWindows({&tally, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
+        rig.chat.session().myName = QStringLiteral("You");
+        feed(rig.chat, {"CMD_sendlogininfo+3", "CMD_newplayerinfo+3+You", "CMD_newplayerinfo+1+<Waiting>",
+                        "CMD_newplayerinfo+2+Bob"});
+        rig.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger();
+        auto *list = tally.findChild<QListWidget *>(QStringLiteral("checklist"));
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i)
+            names.append(list->item(i)->text());
+        QCOMPARE(names, (QStringList{QStringLiteral("<Waiting>"), QStringLiteral("Bob")}));
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host answers the login
     }
 
     void optionMenusAndSounds()
