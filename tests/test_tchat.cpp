@@ -8,6 +8,7 @@
 #include "dialogs/tabout.h"
 #include "dialogs/tdownload.h"
 #include "dialogs/tgamestart.h"
+#include "dialogs/thelp.h"
 #include "dialogs/tphrases.h"
 #include "dialogs/tspylist.h"
 #include "host/puzzlestore.h"
@@ -20,6 +21,8 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QColorDialog>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -164,6 +167,90 @@ private slots:
         qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host answers the login
     }
 
+    void colourDialogs_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::newRow("text colour") << QStringLiteral("TextColor1");
+        QTest::newRow("action colour") << QStringLiteral("ActionColor1");
+    }
+
+    void colourDialogs()
+    {
+        // A chosen colour is stored (the text colour also colours the input);
+        // a cancelled dialog keeps the colour there was.
+        QFETCH(QString, item);
+        const bool text = item == QLatin1String("TextColor1");
+        Rig rig;
+        rig.chat.loadinifile();
+        auto *input = rig.chat.findChild<QLineEdit *>(QStringLiteral("mychat"));
+        const auto choose = [&](const QColor &colour, bool accept) {
+            rig.chat.findChild<QAction *>(item)->trigger();
+            QColorDialog *dialog = nullptr;
+            QTRY_VERIFY((dialog = rig.chat.findChild<QColorDialog *>()) != nullptr);
+            dialog->setCurrentColor(colour);
+            if (accept)
+                dialog->accept();
+            else
+                dialog->reject();
+            QTRY_VERIFY(rig.chat.findChild<QColorDialog *>() == nullptr);
+        };
+        const auto stored = [&rig, text] {
+            Settings s;
+            s.load(rig.settings);
+            return text ? s.textColor : s.actionColor;
+        };
+        choose(Qt::red, true);
+        QCOMPARE(stored(), 0x0000FFu);
+        if (text)
+            QCOMPARE(input->palette().color(QPalette::Text), QColor(Qt::red));
+        choose(Qt::blue, false);
+        QCOMPARE(stored(), 0x0000FFu);
+        if (text)
+            QCOMPARE(input->palette().color(QPalette::Text), QColor(Qt::red));
+    }
+
+    void helpKeyAndStatusLines()
+    {
+        // F1 is the Help menu's Content item and opens the help.
+        Thelp help;
+        Rig rig;
+        rig.chat.setWindows({nullptr, nullptr, nullptr, nullptr, &help, nullptr, nullptr, nullptr});
+        auto *content = rig.chat.findChild<QAction *>(QStringLiteral("Help2"));
+        QVERIFY(content->associatedObjects().size() == 1);
+        QCOMPARE(qobject_cast<QMenu *>(content->associatedObjects().first())->title(), QStringLiteral("Help"));
+        rig.chat.show();
+        rig.chat.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.chat));
+        QTest::keyClick(&rig.chat, Qt::Key_F1);
+        QTRY_VERIFY(help.isVisible());
+
+        // The two status lines hide under the Start Game button.
+        ClientSession &s = rig.chat.session();
+        for (const bool start : {true, false, true}) {
+            s.buttonStartVisible = start;
+            rig.chat.refresh();
+            QCOMPARE(rig.widget(QStringLiteral("button_start"))->isVisible(), start);
+            QCOMPARE(rig.label(QStringLiteral("label_status"))->isVisible(), !start);
+            QCOMPARE(rig.label(QStringLiteral("label_left"))->isVisible(), !start);
+        }
+    }
+
+    void generatingNoticeCountsItsDots()
+    {
+        Rig rig;
+        feed(rig.chat, {"CMD_generating+"});
+        QVERIFY(rig.widget(QStringLiteral("panel_generating"))->isVisibleTo(&rig.chat));
+        ClientSession &s = rig.chat.session();
+        for (const int dots : {1, 2, 3, 4, 5, 6, 1}) {
+            s.turntimeTimer();
+            const QString text = QStringLiteral("Generating Puzzle. Please Wait") + QString(dots, QLatin1Char('.'));
+            QCOMPARE(rig.label(QStringLiteral("label_generating"))->text(), text);
+            QCOMPARE(rig.label(QStringLiteral("label_generating2"))->text(), text);
+        }
+        feed(rig.chat, {"CMD_nextplayer+1+"});
+        QVERIFY(!rig.widget(QStringLiteral("panel_generating"))->isVisibleTo(&rig.chat));
+    }
+
     void optionMenusAndSounds()
     {
         struct Recording : SoundOutput
@@ -223,11 +310,12 @@ private slots:
             sock.open();
         };
         rig.chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        QSignalSpy hostClosed(&rig.chat.link(), &HostLink::hostClosed);
         rig.chat.show();
         QMessageBox *box = nullptr;
         QTRY_VERIFY((box = rig.chat.findChild<QMessageBox *>()) != nullptr);
         QCOMPARE(box->text(), QStringLiteral("Game is full"));
-        QTest::qWait(50);
+        QTRY_COMPARE(hostClosed.size(), 1);
         QVERIFY(rig.chat.isVisible()); // the window waits for the player to read it
         box->accept();
         QTRY_VERIFY(!rig.chat.isVisible());
@@ -338,10 +426,9 @@ private slots:
         same.write("[sudoku]\nTop=40\nLeft=50\nWidth=760\nHeight=540\n");
         same.close();
         loaded.chat.loadinifile();
-        const QDateTime stamp = QFileInfo(loaded.settings).lastModified();
-        QTest::qWait(20);
+        QVERIFY(QFile::remove(loaded.settings)); // a save would make it again
         loaded.chat.close();
-        QCOMPARE(QFileInfo(loaded.settings).lastModified(), stamp);
+        QVERIFY(!QFile::exists(loaded.settings));
 
         // Bounds on a screen since removed come back onto the primary screen.
         const QRect work = loaded.chat.screen()->availableGeometry();
