@@ -10,17 +10,6 @@ namespace {
 constexpr int ClientTickMs = 1;
 constexpr int PhraseLockMs = 2000;
 
-// Where a click lands: the ranges include the gaps, so every point of the
-// board belongs to a cell.
-constexpr int ColumnEnds[9] = {52, 100, 150, 201, 249, 298, 350, 398, 455};
-constexpr int RowEnds[9] = {51, 99, 149, 199, 247, 297, 348, 395, 453};
-constexpr int EditFillTop[9] = {12, 60, 108, 159, 207, 255, 308, 356, 404};
-constexpr int EditFillLeft[9] = {12, 60, 108, 161, 209, 257, 310, 358, 406};
-
-// Strip rows hold 1 2 / 3 4 / 5 6 / 7 8 / 9 eraser.
-constexpr int StripLeft[5] = {1, 3, 5, 7, 9};
-constexpr int StripRight[5] = {2, 4, 6, 8, 0};
-
 QString seatText(int seat)
 {
     return QString::number(seat);
@@ -105,19 +94,6 @@ void ClientSession::sendMessage(const QByteArray &text)
     emit send(text);
 }
 
-void ClientSession::hideChoosers()
-{
-    editFillVisible = false;
-    imageSelectVisible = false;
-    imagePencilVisible = false;
-}
-
-void ClientSession::showCheckButtons(bool visible)
-{
-    buttonCheckVisible = visible;
-    buttonClearVisible = visible;
-}
-
 void ClientSession::startClock()
 {
     m_turntime.start();
@@ -195,6 +171,7 @@ void ClientSession::newplayerinfo(FieldReader &f)
         addLine(name + QStringLiteral(" is Connected."));
     }
     if (seat >= 1 && seat <= SeatCount) {
+        seats[seat].occupied = true;
         seats[seat].name = name;
         seats[seat].nameVisible = true;
     } else {
@@ -228,8 +205,9 @@ void ClientSession::playerdisconnected(FieldReader &f)
     const int seat = f.takeInt();
     const QString name = fromWire(f.rest());
     if (seat >= 1 && seat <= SeatCount) {
-        if (seats[seat].name != QLatin1String("<Waiting>"))
+        if (seats[seat].occupied)
             addLine(seats[seat].name + QStringLiteral(" disconnected."));
+        seats[seat].occupied = false;
         seats[seat].name = QStringLiteral("<Waiting>");
         seats[seat].eyes = false;
         return;
@@ -306,7 +284,7 @@ ClientSession::SeatMenu ClientSession::seatMenuFor(int seat) const
     if (seat < 2 || seat > SeatCount)
         return menu;
     menu.remove = menu.setWatch = menu.unsetWatch = isHost;
-    if (seats[seat].name == QLatin1String("<Waiting>"))
+    if (!seats[seat].occupied)
         menu.remove = false;
     return menu;
 }
@@ -340,7 +318,7 @@ void ClientSession::startthegame(FieldReader &f)
 {
     board.clearSelection();
     board.penaltyTicks = 0;
-    hideChoosers();
+    m_input.hideChoosers();
     labelLeft.clear();
     stopClock();
     clockMode = 0;
@@ -348,7 +326,7 @@ void ClientSession::startthegame(FieldReader &f)
     panelPenaltyVisible = false;
     generatingMark = false;
     buttonStartVisible = false;
-    showCheckButtons(false);
+    m_input.showCheckButtons(false);
     justWatchChecked = false;
     panelWinnerVisible = false;
 
@@ -454,7 +432,7 @@ void ClientSession::checkresult(FieldReader &f)
     if (misplaced > 0 && gameTypeCode == "3") {
         board.penaltyTicks = 5;
         panelPenaltyVisible = true;
-        hideChoosers();
+        m_input.hideChoosers();
     }
 }
 
@@ -578,241 +556,6 @@ const QStringList &ClientSession::chatterCaptions()
         QStringLiteral("Woman Laughing"), QStringLiteral("Man Laughing"),
         QStringLiteral("Crying")};
     return captions;
-}
-
-// ---- board input ----
-
-int ClientSession::columnAt(int x)
-{
-    if (x < 0)
-        return 0;
-    for (int i = 0; i < 9; ++i) {
-        if (x <= ColumnEnds[i])
-            return i + 1;
-    }
-    return 0;
-}
-
-int ClientSession::rowAt(int y)
-{
-    if (y < 0)
-        return 0;
-    for (int i = 0; i < 9; ++i) {
-        if (y <= RowEnds[i])
-            return i + 1;
-    }
-    return 0;
-}
-
-int ClientSession::stripChoice(int x, int y, int rowHeight, int columnWidth)
-{
-    if (y > 139)
-        return -1;
-    int row = y / rowHeight;
-    if (row < 0)
-        row = 0; // a point just above the strip counts as its first row
-    if (row > 4)
-        row = 4;
-    const int side = x / columnWidth;
-    return side == 0 ? StripLeft[row] : StripRight[row];
-}
-
-void ClientSession::boardMouseUp(Qt::MouseButton button, int x, int y)
-{
-    if (boardLocked())
-        return;
-    hideChoosers();
-    if (!seated() || !gameInProgress) {
-        showCheckButtons(false);
-        emit changed();
-        return;
-    }
-    const int column = columnAt(x);
-    const int row = rowAt(y);
-    if (column == 0 || row == 0) {
-        emit changed();
-        return;
-    }
-    const int ybase = row <= 3 ? y + 3 : (row <= 6 ? y - 50 : y - 140);
-    if (button == Qt::RightButton) {
-        if (board.cells[column][row].value > 0) {
-            emit changed();
-            return;
-        }
-        const int xbase = column <= 6 ? x + 4 : x - 35;
-        imagePencilPos = QPoint(xbase + 10, ybase + 10);
-        imagePencilVisible = true;
-    } else if (selectMode == 1) {
-        editFillText.clear();
-        editFillPos = QPoint(EditFillLeft[column - 1], EditFillTop[row - 1]);
-        editFillVisible = true;
-    } else {
-        const int xbase = column <= 6 ? x + 4 : x - 60;
-        imageSelectPos = QPoint(xbase + 10, ybase + 10);
-        imageSelectVisible = true;
-    }
-    board.selectedColumn = column;
-    board.selectedRow = row;
-    emit changed();
-}
-
-BoardCell *ClientSession::stripCell()
-{
-    hideChoosers();
-    if (mySeat > SeatCount) {
-        // A watcher's release only takes the buttons away.
-        showCheckButtons(false);
-        return nullptr;
-    }
-    BoardCell *cell = board.selected();
-    return cell && cell->value <= 9 ? cell : nullptr;
-}
-
-void ClientSession::image_selectMouseUp(int x, int y)
-{
-    if (boardLocked())
-        return;
-    BoardCell *cell = stripCell();
-    const int choice = stripChoice(x, y, 28, 29);
-    if (cell && choice >= 0 && choice != cell->value) {
-        cell->value = choice;
-        board.clearMarks(board.selectedColumn, board.selectedRow);
-        showCheckButtons(true);
-        editFillText.clear();
-        playsounds(QStringLiteral("putnum"));
-    }
-    emit changed();
-}
-
-void ClientSession::image_pencilMouseUp(int x, int y)
-{
-    if (boardLocked())
-        return;
-    BoardCell *cell = stripCell();
-    const int choice = stripChoice(x, y, 27, 16);
-    if (cell && choice >= 0) {
-        if (choice == 0)
-            board.clearMarks(board.selectedColumn, board.selectedRow);
-        else
-            cell->pencil[choice] = cell->pencil[choice] != 0 ? 0 : choice;
-        playsounds(QStringLiteral("pencil"));
-    }
-    emit changed();
-}
-
-void ClientSession::edit_fillChange(const QString &text)
-{
-    if (boardLocked())
-        return;
-    editFillVisible = false;
-    imageSelectVisible = false;
-    if (mySeat > SeatCount) {
-        showCheckButtons(false);
-        emit changed();
-        return;
-    }
-    BoardCell *cell = board.selected();
-    if (text.isEmpty() || !cell || cell->value > 9 || text.size() > 1) {
-        emit changed();
-        return;
-    }
-    const QChar ch = text.at(0);
-    if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) {
-        cell->value = ch.unicode() - '0';
-        showCheckButtons(true);
-        editFillText.clear();
-        playsounds(QStringLiteral("putnum"));
-    } else {
-        emit messageBox(QStringLiteral("HAHA"), false);
-    }
-    emit changed();
-}
-
-void ClientSession::typeDigit(int digit)
-{
-    if (!seated() || !gameInProgress || boardLocked())
-        return;
-    BoardCell *cell = board.selected();
-    if (!cell || cell->value > 9 || digit < 0 || digit > 9 || cell->value == digit)
-        return;
-    hideChoosers();
-    cell->value = digit;
-    showCheckButtons(true);
-    playsounds(QStringLiteral("putnum"));
-    emit changed();
-}
-
-void ClientSession::moveSelection(int dColumn, int dRow)
-{
-    if (!seated() || !gameInProgress || boardLocked())
-        return;
-    if (board.selectedColumn == 0) {
-        board.selectedColumn = 1;
-        board.selectedRow = 1;
-    } else {
-        board.selectedColumn = qBound(1, board.selectedColumn + dColumn, 9);
-        board.selectedRow = qBound(1, board.selectedRow + dRow, 9);
-    }
-    hideChoosers();
-    emit changed();
-}
-
-void ClientSession::button_clearClick()
-{
-    if (boardLocked())
-        return;
-    if (mySeat > SeatCount) {
-        showCheckButtons(false);
-        emit changed();
-        return;
-    }
-    imageSelectVisible = false;
-    imagePencilVisible = false;
-    board.clearSelection();
-    for (int c = 1; c <= 9; ++c) {
-        for (int r = 1; r <= 9; ++r) {
-            BoardCell &cell = board.cells[c][r];
-            if (cell.value == 0)
-                board.clearMarks(c, r);
-            else if (cell.value >= 1 && cell.value <= 9)
-                cell.value = 0;
-        }
-    }
-    board.resetFrames();
-    playsounds(QStringLiteral("clear"));
-    emit changed();
-}
-
-void ClientSession::button_checkClick()
-{
-    if (mySeat > SeatCount || boardLocked())
-        return;
-    board.resetFrames();
-    imageSelectVisible = false;
-    imagePencilVisible = false;
-    board.clearSelection();
-    QList<Msg::Cell> entries;
-    for (int c = 1; c <= 9; ++c) {
-        for (int r = 1; r <= 9; ++r) {
-            const int v = board.cells[c][r].value;
-            if (v >= 1 && v <= 9)
-                entries.append({c, r, v});
-        }
-    }
-    if (!entries.isEmpty() && loggedIn)
-        sendMessage(Msg::checkIt(mySeat, entries));
-    emit changed();
-}
-
-void ClientSession::setSelectMode(int mode)
-{
-    board.clearSelection();
-    imageSelectVisible = false;
-    editFillVisible = false;
-    editFillText.clear();
-    selectMode = mode == 1 ? 1 : 0;
-    emit saveSettingsRequested();
-    emit changed();
 }
 
 // ---- chat ----

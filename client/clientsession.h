@@ -1,5 +1,6 @@
 #pragma once
 
+#include "client/boardinput.h"
 #include "client/boardstate.h"
 #include "net/dispatcher.h"
 #include "net/framebuffer.h"
@@ -14,9 +15,12 @@
 
 class FieldReader;
 
-// One seat's controls as the main window shows them.
+// One seat's controls as the main window shows them. An empty seat's label
+// reads "<Waiting>"; whether a player sits there is told by occupied alone,
+// since a player may go by any name.
 struct SeatView
 {
+    bool occupied = false;
     QString name = QStringLiteral("<Waiting>");
     bool nameVisible = true;
     QString score = QStringLiteral("0");
@@ -115,20 +119,12 @@ public:
     void justWatchClick();
     void seatMenuWatch(int seat, bool watch);
     void kicking(int seat);
-    void boardMouseUp(Qt::MouseButton button, int x, int y);
-    void image_selectMouseUp(int x, int y);
-    void image_pencilMouseUp(int x, int y);
-    void edit_fillChange(const QString &text);
-    void button_clearClick();
-    void button_checkClick();
-    void setSelectMode(int mode);
+    // Clicks, strips, the typing box and keys on the board.
+    BoardInput &input() { return m_input; }
     // Returns true when the input line is to be cleared.
     bool sendit(const QString &text, quint32 textColour, quint32 actionColour);
     void sendPhrase(const QString &phrase, quint32 actionColour);
     void sendChatterSound(int number);
-    // Keyboard play on the selected cell: a digit (0 erases) or the arrows.
-    void typeDigit(int digit);
-    void moveSelection(int dColumn, int dRow);
 
     // The clock's tick (turntime, once a second while it runs).
     void turntimeTimer();
@@ -144,10 +140,6 @@ public:
     };
     SeatMenu seatMenuFor(int seat) const;
 
-    // Helpers shared with the window and tests.
-    static int columnAt(int x);
-    static int rowAt(int y);
-    static int stripChoice(int x, int y, int rowHeight, int columnWidth);
     static const QStringList &chatterCaptions(); // [0] "<Cancel>", [1..20]
 
 signals:
@@ -166,14 +158,11 @@ signals:
     void errorText(const QString &text);
 
 private:
+    friend class BoardInput;
+
     void addLine(const QString &line, quint32 colour = SystemColour);
     void playsounds(const QString &name);
     void sendMessage(const QByteArray &text);
-    void hideChoosers();
-    // Closes the choosers for a strip's release; the selected cell when the
-    // player may change it, else nullptr.
-    BoardCell *stripCell();
-    void showCheckButtons(bool visible);
     void startClock();
     void stopClock();
     void setGameLabels(const QByteArray &gameType, const QByteArray &puzzleType,
@@ -212,6 +201,7 @@ private:
     // late joiner); the first winner after it goes to the tally, no other.
     bool m_gameToTally = false;
 
+    BoardInput m_input{*this};
     Dispatcher m_dispatcher;
     FrameBuffer m_pending;
     QTimer m_turntime;

@@ -95,6 +95,23 @@ private slots:
                                               "You have a differnt version of the game then the host."}));
     }
 
+    void aPlayerNamedWaitingIsAPlayer()
+    {
+        // The empty seat's text is only what its label shows: a player who
+        // calls himself so still sits there.
+        ClientSession s;
+        Recorder r(s);
+        s.isHost = true;
+        host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+2+<Waiting>"});
+        QVERIFY(s.seatMenuFor(2).remove);
+        QVERIFY(!s.seatMenuFor(3).remove);
+        r.lines.clear();
+        host(s, {"CMD_playerdisconnected+2+<Waiting>", "CMD_playerdisconnected+3+"});
+        QCOMPARE(r.lines, QStringList{QStringLiteral("<Waiting> disconnected.")});
+        QVERIFY(!s.seatMenuFor(2).remove);
+        QCOMPARE(s.seats[2].name, QStringLiteral("<Waiting>"));
+    }
+
     void justWatching()
     {
         ClientSession s;
@@ -319,23 +336,23 @@ private slots:
         ClientSession s;
         Recorder r(s);
         seatedInGame(s, 2, "3");
-        s.boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
-        s.typeDigit(6);
+        s.input().boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
+        s.input().typeDigit(6);
         host(s, {"CMD_checkresult+2+0+1+"});
         QVERIFY(s.panelPenaltyVisible);
         QVERIFY(!s.imageSelectVisible && !s.editFillVisible);
         const BoardState before = s.board;
         r.sent.clear();
         const int soundsBefore = r.sounds.size();
-        s.moveSelection(1, 0);
-        s.typeDigit(7);
-        s.boardMouseUp(Qt::LeftButton, 260, 260);
-        s.boardMouseUp(Qt::RightButton, 370, 30);
-        s.image_selectMouseUp(40, 40);
-        s.image_pencilMouseUp(20, 30);
-        s.edit_fillChange(QStringLiteral("8"));
-        s.button_checkClick();
-        s.button_clearClick();
+        s.input().moveSelection(1, 0);
+        s.input().typeDigit(7);
+        s.input().boardMouseUp(Qt::LeftButton, 260, 260);
+        s.input().boardMouseUp(Qt::RightButton, 370, 30);
+        s.input().image_selectMouseUp(40, 40);
+        s.input().image_pencilMouseUp(20, 30);
+        s.input().edit_fillChange(QStringLiteral("8"));
+        s.input().button_checkClick();
+        s.input().button_clearClick();
         QVERIFY(!s.imageSelectVisible && !s.imagePencilVisible && !s.editFillVisible);
         QCOMPARE(s.board.selectedColumn, before.selectedColumn);
         QCOMPARE(s.board.selectedRow, before.selectedRow);
@@ -348,8 +365,8 @@ private slots:
         for (int i = 0; i < 5; ++i)
             s.turntimeTimer();
         QVERIFY(!s.panelPenaltyVisible);
-        s.boardMouseUp(Qt::LeftButton, 260, 260);
-        s.typeDigit(7);
+        s.input().boardMouseUp(Qt::LeftButton, 260, 260);
+        s.input().typeDigit(7);
         QCOMPARE(s.board.cell(6, 6).value, 7);
     }
 
@@ -477,65 +494,65 @@ private slots:
         ClientSession s;
         Recorder r(s);
         host(s, {"CMD_sendlogininfo+2"});
-        s.boardMouseUp(Qt::LeftButton, 30, 30); // before a game: nothing opens
+        s.input().boardMouseUp(Qt::LeftButton, 30, 30); // before a game: nothing opens
         QVERIFY(!s.imageSelectVisible && s.board.selectedColumn == 0);
 
         seatedInGame(s, 2);
-        QCOMPARE(ClientSession::columnAt(52), 1);
-        QCOMPARE(ClientSession::columnAt(53), 2);
-        QCOMPARE(ClientSession::rowAt(453), 9);
-        QCOMPARE(ClientSession::rowAt(454), 0);
+        QCOMPARE(BoardInput::columnAt(52), 1);
+        QCOMPARE(BoardInput::columnAt(53), 2);
+        QCOMPARE(BoardInput::rowAt(453), 9);
+        QCOMPARE(BoardInput::rowAt(454), 0);
 
-        s.boardMouseUp(Qt::LeftButton, 380, 420); // column 8, row 9
+        s.input().boardMouseUp(Qt::LeftButton, 380, 420); // column 8, row 9
         QVERIFY(s.imageSelectVisible);
         QCOMPARE(s.imageSelectPos, QPoint(380 - 60 + 10, 420 - 140 + 10));
-        s.image_selectMouseUp(40, 40); // right column, second row: digit 4
+        s.input().image_selectMouseUp(40, 40); // right column, second row: digit 4
         QCOMPARE(s.board.cell(8, 9).value, 4);
         QVERIFY(s.buttonCheckVisible && s.buttonClearVisible);
         QCOMPARE(r.sounds.last(), QStringLiteral("putnum"));
 
         // The same digit again does nothing, not even a sound.
-        s.boardMouseUp(Qt::LeftButton, 380, 420);
+        s.input().boardMouseUp(Qt::LeftButton, 380, 420);
         const int soundsBefore = r.sounds.size();
-        s.image_selectMouseUp(40, 40);
+        s.input().image_selectMouseUp(40, 40);
         QCOMPARE(r.sounds.size(), soundsBefore);
 
         // Right click on a cell with a digit opens nothing; on an empty one the pencil strip.
-        s.boardMouseUp(Qt::RightButton, 380, 420);
+        s.input().boardMouseUp(Qt::RightButton, 380, 420);
         QVERIFY(!s.imagePencilVisible);
-        s.boardMouseUp(Qt::RightButton, 370, 30); // column 8, row 1
+        s.input().boardMouseUp(Qt::RightButton, 370, 30); // column 8, row 1
         QCOMPARE(s.imagePencilPos, QPoint(370 - 35 + 10, 30 + 3 + 10));
-        s.image_pencilMouseUp(20, 30); // right column, row 1: mark 4
+        s.input().image_pencilMouseUp(20, 30); // right column, row 1: mark 4
         QCOMPARE(s.board.cell(8, 1).pencil[4], 4);
-        s.boardMouseUp(Qt::RightButton, 370, 30);
-        s.image_pencilMouseUp(20, 30);
+        s.input().boardMouseUp(Qt::RightButton, 370, 30);
+        s.input().image_pencilMouseUp(20, 30);
         QCOMPARE(s.board.cell(8, 1).pencil[4], 0);
-        s.boardMouseUp(Qt::RightButton, 370, 30);
-        s.image_pencilMouseUp(0, 0);
-        s.boardMouseUp(Qt::RightButton, 370, 30);
-        s.image_pencilMouseUp(0, 140); // the pencil's tip chooses nothing
+        s.input().boardMouseUp(Qt::RightButton, 370, 30);
+        s.input().image_pencilMouseUp(0, 0);
+        s.input().boardMouseUp(Qt::RightButton, 370, 30);
+        s.input().image_pencilMouseUp(0, 140); // the pencil's tip chooses nothing
         QCOMPARE(s.board.cell(8, 1).pencil[1], 1);
-        s.boardMouseUp(Qt::RightButton, 370, 30);
-        s.image_pencilMouseUp(20, 110); // the eraser
+        s.input().boardMouseUp(Qt::RightButton, 370, 30);
+        s.input().image_pencilMouseUp(20, 110); // the eraser
         QCOMPARE(s.board.cell(8, 1).pencil[1], 0);
         QCOMPARE(r.sounds.last(), QStringLiteral("pencil"));
 
         // A given cannot be changed.
-        s.boardMouseUp(Qt::LeftButton, 10, 10);
-        s.image_selectMouseUp(0, 0);
+        s.input().boardMouseUp(Qt::LeftButton, 10, 10);
+        s.input().image_selectMouseUp(0, 0);
         QCOMPARE(s.board.cell(1, 1).value, 14);
 
         // Check sends the unchecked digits column by column; clear removes them.
         s.board.cell(2, 7).value = 4;
         s.board.cell(5, 1).value = 9;
         r.sent.clear();
-        s.button_checkClick();
+        s.input().button_checkClick();
         QCOMPARE(r.sent, QList<QByteArray>{"CMD_checkit+2+2+7+4+5+1+9+8+9+4"});
-        s.button_clearClick();
+        s.input().button_clearClick();
         QCOMPARE(s.board.cell(2, 7).value, 0);
         QCOMPARE(s.board.cell(1, 1).value, 14);
         r.sent.clear();
-        s.button_checkClick();
+        s.input().button_checkClick();
         QVERIFY(r.sent.isEmpty());
     }
 
@@ -545,34 +562,34 @@ private slots:
         Recorder r(s);
         seatedInGame(s, 2);
         s.selectMode = 1;
-        s.boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
+        s.input().boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
         QVERIFY(s.editFillVisible);
         QCOMPARE(s.editFillPos, QPoint(161, 159));
-        s.edit_fillChange(QStringLiteral("x"));
+        s.input().edit_fillChange(QStringLiteral("x"));
         QCOMPARE(r.boxes, QStringList{QStringLiteral("HAHA")});
-        s.boardMouseUp(Qt::LeftButton, 160, 160);
-        s.edit_fillChange(QStringLiteral("12"));
+        s.input().boardMouseUp(Qt::LeftButton, 160, 160);
+        s.input().edit_fillChange(QStringLiteral("12"));
         QCOMPARE(s.board.cell(4, 4).value, 0);
-        s.boardMouseUp(Qt::LeftButton, 160, 160);
-        s.edit_fillChange(QStringLiteral("7"));
+        s.input().boardMouseUp(Qt::LeftButton, 160, 160);
+        s.input().edit_fillChange(QStringLiteral("7"));
         QCOMPARE(s.board.cell(4, 4).value, 7);
-        s.boardMouseUp(Qt::LeftButton, 160, 160);
-        s.edit_fillChange(QStringLiteral("0"));
+        s.input().boardMouseUp(Qt::LeftButton, 160, 160);
+        s.input().edit_fillChange(QStringLiteral("0"));
         QCOMPARE(s.board.cell(4, 4).value, 0);
 
         // The keyboard plays the selected cell too.
-        s.moveSelection(1, 0);
-        s.typeDigit(5);
+        s.input().moveSelection(1, 0);
+        s.input().typeDigit(5);
         QCOMPARE(s.board.cell(5, 4).value, 5);
-        s.moveSelection(-9, -9);
-        s.typeDigit(3); // a given stays
+        s.input().moveSelection(-9, -9);
+        s.input().typeDigit(3); // a given stays
         QCOMPARE(s.board.cell(1, 1).value, 14);
 
         // A watcher's click hides the buttons and opens nothing.
         ClientSession w;
         seatedInGame(w, 5);
         w.buttonCheckVisible = true;
-        w.boardMouseUp(Qt::LeftButton, 160, 160);
+        w.input().boardMouseUp(Qt::LeftButton, 160, 160);
         QVERIFY(!w.buttonCheckVisible && !w.imageSelectVisible);
     }
 };

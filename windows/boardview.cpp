@@ -52,21 +52,21 @@ void BoardView::paintEvent(QPaintEvent *)
 void BoardView::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    m_session->boardMouseUp(event->button(), pos.x(), pos.y());
+    m_session->input().boardMouseUp(event->button(), pos.x(), pos.y());
 }
 
 void BoardView::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Left: m_session->moveSelection(-1, 0); break;
-    case Qt::Key_Right: m_session->moveSelection(1, 0); break;
-    case Qt::Key_Up: m_session->moveSelection(0, -1); break;
-    case Qt::Key_Down: m_session->moveSelection(0, 1); break;
+    case Qt::Key_Left: m_session->input().moveSelection(-1, 0); break;
+    case Qt::Key_Right: m_session->input().moveSelection(1, 0); break;
+    case Qt::Key_Up: m_session->input().moveSelection(0, -1); break;
+    case Qt::Key_Down: m_session->input().moveSelection(0, 1); break;
     case Qt::Key_Delete:
-    case Qt::Key_Backspace: m_session->typeDigit(0); break;
+    case Qt::Key_Backspace: m_session->input().typeDigit(0); break;
     default:
         if (event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9)
-            m_session->typeDigit(event->key() - Qt::Key_0);
+            m_session->input().typeDigit(event->key() - Qt::Key_0);
         else
             QWidget::keyPressEvent(event);
         return;

@@ -54,8 +54,9 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
     cursor.insertText(rest.mid(from), format);
 
     if (scrollChatOff) {
-        bar->setValue(keptScroll);
+        // The cursor first: setting it scrolls to it, the kept place wins.
         setTextCursor(keptCursor);
+        bar->setValue(keptScroll);
     } else {
         cursor.movePosition(QTextCursor::End);
         setTextCursor(cursor);

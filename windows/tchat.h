@@ -13,17 +13,14 @@
 #include <functional>
 #include <optional>
 
-class QAction;
-class QLabel;
-class QLineEdit;
-class QMenu;
 class QMessageBox;
-class BoardView;
+class Actions;
+class BoardPanel;
+class ChatPanel;
 class ChatView;
+class HostLink;
 class SoundOutput;
-class StripView;
 class TServer;
-class TSock;
 class Tabout;
 class Tdownload;
 class Tgamestart;
@@ -32,9 +29,9 @@ class Tphrases;
 class Tspylist;
 class Ttallylist;
 
-// The main window: the board panel with the grid, the seats, the game labels
-// and the chat panel. It shows the session's state and passes the player's
-// input on; the session holds the rules.
+// The main window, composed of the menu bar's actions, the board panel and the
+// chat panel over the session and its host link. It loads and saves the
+// settings and closes; the session holds the rules, the panels show them.
 class Tchat : public QMainWindow
 {
     Q_OBJECT
@@ -63,22 +60,15 @@ public:
     void setWindows(const Windows &windows);
     void setLaunchParameters(const QStringList &parameters) { m_parameters = parameters; }
     ClientSession &session() { return m_session; }
-    ChatView *chatView() const { return m_mainchat; }
+    ChatView *chatView() const;
 
-    // Launch handling, run when the window is first shown.
-    void processparams();
-    // A solo game's host listens on loopback only; a hosted game on every interface.
-    void hostpress(bool soloGame = false);
-    void joinpress();
+    // The game and lobby connections and the launch, run when the window is first shown.
+    HostLink &link() { return *m_link; }
 
     void loadinifile();
     void saveinifile();
     QString settingsPath;
 
-    // Ports and the way connections are opened, so tests can stand in.
-    quint16 gamePort = Game::GamePort;
-    quint16 lobbyPort = Game::LobbyLinkPort;
-    std::function<void(TSock &sock, const QString &host, quint16 port)> connector;
     void setSoundOutput(SoundOutput *output) { m_sound = output; }
 
     // Shows an error text to the player without a nested event loop; while one
@@ -106,19 +96,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildMenus();
-    void buildBoardPanel();
-    void buildChatPanel();
-    void openSocket(TSock &sock, const QString &host, quint16 port);
-    void sendToHost(const QByteArray &text);
-    void sockRead();
-    void sockInfo(int code, const QString &text);
+    void connectActions();
+    void chooseColour(bool actionColour);
     void showMessage(const QString &text, bool closeAfter);
-    void seatContextMenu(int seat, const QPoint &globalPos);
-    void chooseTextSize(int size);
-    void applyChatFont();
-    void mychatSend();
-    void updatePhraseTips();
     QStringList opponentNames() const;
     // The settings as the window shows them now.
     Settings windowSettings() const;
@@ -139,60 +119,8 @@ private:
     QPointer<QMessageBox> m_errorBox;
     QHash<QString, QPointer<QMessageBox>> m_messageBoxes; // by text; the session's texts are few
 
-    TSock *m_sock = nullptr;
-    TSock *m_sock11 = nullptr;
-
-    quint32 m_textColour = 0x000000;
-    quint32 m_actionColour = 0x000000;
-    int m_textSize = 8;
-    QStringList m_phrases;
-
-    // controls
-    QWidget *m_panelBoard = nullptr;
-    QWidget *m_panelGrid = nullptr;
-    BoardView *m_board = nullptr;
-    StripView *m_imageSelect = nullptr;
-    StripView *m_imagePencil = nullptr;
-    QLineEdit *m_editFill = nullptr;
-    QLabel *m_playerName[5] = {};
-    QLabel *m_score[5] = {};
-    QLabel *m_bonus[5] = {};
-    QLabel *m_eyes[5] = {};
-    QLabel *m_labelStatus = nullptr;
-    QLabel *m_labelLeft = nullptr;
-    QLabel *m_labelTimer = nullptr;
-    QLabel *m_labelGametype = nullptr;
-    QLabel *m_labelPuzzletype = nullptr;
-    QLabel *m_labelTeamgame = nullptr;
-    QLabel *m_labelScore = nullptr;
-    QWidget *m_buttonStart = nullptr;
-    QWidget *m_buttonCheck = nullptr;
-    QWidget *m_buttonClear = nullptr;
-    QWidget *m_panelGenerating = nullptr;
-    QLabel *m_labelGenerating[2] = {};
-    QWidget *m_panelWinner = nullptr;
-    QLabel *m_labelWinner[2] = {};
-    QWidget *m_panelPenalty = nullptr;
-    ChatView *m_mainchat = nullptr;
-    QLineEdit *m_mychat = nullptr;
-    QWidget *m_phraseButtons[11] = {};
-    QMenu *m_popupKick = nullptr;
-    QMenu *m_popupSounds = nullptr;
-    int m_kickTarget = 0;
-
-    // menu items
-    QAction *m_startGame = nullptr;
-    QAction *m_playSounds = nullptr;
-    QAction *m_playChatter = nullptr;
-    QAction *m_classic = nullptr;
-    QAction *m_new = nullptr;
-    QAction *m_clicking = nullptr;
-    QAction *m_typing = nullptr;
-    QAction *m_sizeItems[4] = {};
-    QAction *m_scrollChatOff = nullptr;
-    QAction *m_scrollChatOffView = nullptr;
-    QAction *m_justWatch = nullptr;
-    QAction *m_kickRemove = nullptr;
-    QAction *m_kickSet = nullptr;
-    QAction *m_kickUnset = nullptr;
+    HostLink *m_link = nullptr;
+    Actions *m_actions = nullptr;
+    BoardPanel *m_board = nullptr;
+    ChatPanel *m_chat = nullptr;
 };

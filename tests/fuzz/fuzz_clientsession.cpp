@@ -69,15 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int x = int(int8_t(data[i])) * 4;
         const int y = int(int8_t(data[i + 1])) * 4;
         switch (data[i + 2] % 6) {
-        case 0: s.boardMouseUp(data[i + 3] & 1 ? Qt::RightButton : Qt::LeftButton, x, y); break;
-        case 1: s.image_selectMouseUp(x, y); break;
-        case 2: s.image_pencilMouseUp(x, y); break;
-        case 3: s.edit_fillChange(QString(QChar(data[i + 3]))); break;
-        case 4: s.typeDigit(int(data[i + 3]) - 128); break;
-        default: s.moveSelection(int(int8_t(data[i + 3])) % 3, x % 3); break;
+        case 0: s.input().boardMouseUp(data[i + 3] & 1 ? Qt::RightButton : Qt::LeftButton, x, y); break;
+        case 1: s.input().image_selectMouseUp(x, y); break;
+        case 2: s.input().image_pencilMouseUp(x, y); break;
+        case 3: s.input().edit_fillChange(QString(QChar(data[i + 3]))); break;
+        case 4: s.input().typeDigit(int(data[i + 3]) - 128); break;
+        default: s.input().moveSelection(int(int8_t(data[i + 3])) % 3, x % 3); break;
         }
     }
-    s.button_checkClick();
-    s.button_clearClick();
+    s.input().button_checkClick();
+    s.input().button_clearClick();
     return 0;
 }

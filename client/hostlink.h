@@ -1,0 +1,74 @@
+#pragma once
+
+#include "base/gamedefaults.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class ClientSession;
+class TServer;
+class TSock;
+
+// The client's links to the outside: the game connection to the host, the
+// lobby link, and the launch modes that open them. A launch with no
+// parameters is a solo game hosted on loopback; "name host true" hosts a
+// game, "name host <anything else>" joins one; fewer parameters start
+// nothing. The host's bytes go to the session, the session's messages go out
+// framed on the game connection.
+class HostLink : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { None, Solo, Host, Join };
+
+    explicit HostLink(ClientSession &session, QObject *parent = nullptr);
+    ~HostLink() override;
+
+    // The host this program runs when it hosts (none: hosting opens nothing).
+    void setServer(TServer *server) { m_server = server; }
+
+    // Ports and the way connections are opened, so tests can stand in.
+    quint16 gamePort = Game::GamePort;
+    quint16 lobbyPort = Game::LobbyLinkPort;
+    std::function<void(TSock &sock, const QString &host, quint16 port)> connector;
+
+    // Starts the mode the launch parameters ask for (processparams).
+    void launch(const QStringList &parameters);
+    // A solo game's host listens on loopback only; a hosted game on every interface.
+    void hostpress(bool soloGame = false);
+    void joinpress();
+    Mode mode() const { return m_mode; }
+
+    // One message text to the host, framed.
+    void send(const QByteArray &text);
+
+    TSock &gameSocket() { return *m_sock; }
+    TSock &lobbySocket() { return *m_sock11; }
+
+signals:
+    // A line for the chat view.
+    void lineAdded(const QString &line, quint32 colour);
+    // A solo game starts: the lobby download is offered.
+    void soloStarted();
+    // This program hosts the game: its host controls are enabled.
+    void hostingStarted();
+    // The session's launch values changed.
+    void changed();
+    void errorText(const QString &text);
+    // The host closed the game connection; what it said before is handled.
+    void hostClosed();
+
+private:
+    void openSocket(TSock &sock, const QString &host, quint16 port);
+    void readHost();
+    void socketInfo(const QString &text);
+
+    ClientSession &m_session;
+    TServer *m_server = nullptr;
+    TSock *m_sock = nullptr;
+    TSock *m_sock11 = nullptr;
+    Mode m_mode = Mode::None;
+};
