@@ -28,28 +28,10 @@ struct SeatView
     bool eyes = false;
 };
 
-// The main window's model: the client side of a session with the host. It
-// takes the host's messages one per tick, keeps the roster, the game labels,
-// the clock and the board, and turns the player's clicks and keys into board
-// changes and messages. The window shows this state and forwards input; it
-// holds no rule of its own.
-class ClientSession : public QObject
+// The state of a session: its launch values, the roster, the game, the
+// options and what the window shows. Only the session changes it.
+struct SessionState
 {
-    Q_OBJECT
-public:
-    static constexpr int SeatCount = 4;
-    // The host serves five watchers, in the slots after the seats (5 to 9).
-    static constexpr int WatcherSlots = 5;
-    static constexpr quint32 SystemColour = 0xFF0000; // blue, as 00BBGGRR
-    static constexpr quint32 FallbackColour = 0x0000FF; // red
-    // Messages waiting from the host beyond this close the connection.
-    static constexpr int MaxQueued = 65536;
-    // The longest chat line the player may type: 4,000 UTF-16 units are at
-    // most 12,000 bytes of UTF-8, well inside the host's 16 KiB message.
-    static constexpr int MaxChatInput = 4000;
-
-    explicit ClientSession(QObject *parent = nullptr);
-
     // ---- launch values ----
     QString myName;
     QString hostAddress;
@@ -81,7 +63,7 @@ public:
     bool justWatchChecked = false;
 
     // ---- what the window shows ----
-    SeatView seats[SeatCount + 1]; // [1..4]
+    SeatView seats[5];             // [1..4]
     QStringList spectators;        // "5: Ann", in order of arrival, one per watcher slot
     QString labelStatus = QStringLiteral("Welcome To");
     QString labelLeft = QStringLiteral("Sudoku");
@@ -106,6 +88,49 @@ public:
     QPoint imagePencilPos;
     QPoint editFillPos;
     QString editFillText;
+
+};
+
+// The main window's model: the client side of a session with the host. It
+// takes the host's messages one per tick, keeps the roster, the game labels,
+// the clock and the board, and turns the player's clicks and keys into board
+// changes and messages. The window shows this state and forwards input; it
+// holds no rule of its own.
+class ClientSession : public QObject, private SessionState
+{
+    Q_OBJECT
+public:
+    static constexpr int SeatCount = 4;
+    // The host serves five watchers, in the slots after the seats (5 to 9).
+    static constexpr int WatcherSlots = 5;
+    static constexpr quint32 SystemColour = 0xFF0000; // blue, as 00BBGGRR
+    static constexpr quint32 FallbackColour = 0x0000FF; // red
+    // Messages waiting from the host beyond this close the connection.
+    static constexpr int MaxQueued = 65536;
+    // The longest chat line the player may type: 4,000 UTF-16 units are at
+    // most 12,000 bytes of UTF-8, well inside the host's 16 KiB message.
+    static constexpr int MaxChatInput = 4000;
+
+    explicit ClientSession(QObject *parent = nullptr);
+
+    // Everything the session knows, for the window and tests to read.
+    const SessionState &state() const { return *this; }
+
+    // ---- launch values, set by the host link ----
+    void setMyName(const QString &name) { myName = name; }
+    void setHostAddress(const QString &address) { hostAddress = address; }
+    void setLoginName(const QString &name) { loginName = name; }
+    void setIsHost(bool host) { isHost = host; }
+    void setVersionText(const QString &text) { versionText = text; }
+    // The Start Game button and menu item.
+    void showStartGame(bool shown) { buttonStartVisible = startGameEnabled = shown; }
+
+    // ---- options, from the settings file and the menus ----
+    void setPlaySounds(bool on) { playSounds = on; }
+    void setPlayChatterSounds(bool on) { playChatterSounds = on; }
+    void setTurnSound(int sound) { turnSound = sound == 1 ? 1 : 0; }
+    // The stored choice; a choice in the menu goes through input().setSelectMode.
+    void loadSelectMode(int mode) { selectMode = mode == 1 ? 1 : 0; }
 
     // ---- receiving ----
     Dispatcher &dispatcher() { return m_dispatcher; }

@@ -59,28 +59,27 @@ void HostLink::socketInfo(const QString &text)
 
 void HostLink::launch(const QStringList &parameters)
 {
-    m_session.buttonStartVisible = false;
-    m_session.startGameEnabled = false;
-    m_session.loginName.clear();
+    m_session.showStartGame(false);
+    m_session.setLoginName(QString());
     emit changed();
     if (parameters.isEmpty()) {
         emit lineAdded(QStringLiteral("Loading Solo Game..Please wait."), ClientSession::SystemColour);
         emit soloStarted();
-        m_session.hostAddress = QStringLiteral("127.0.0.1");
-        m_session.myName = QStringLiteral("You");
+        m_session.setHostAddress(QStringLiteral("127.0.0.1"));
+        m_session.setMyName(QStringLiteral("You"));
         hostpress(true);
         return;
     }
     emit lineAdded(QStringLiteral("Loading Multi-player Game.. Please Wait."), ClientSession::SystemColour);
-    m_session.myName = parameters.value(0);
+    m_session.setMyName(parameters.value(0));
     if (parameters.size() < 2)
         return;
-    m_session.hostAddress = parameters.value(1);
+    m_session.setHostAddress(parameters.value(1));
     if (parameters.size() < 3)
         return;
     if (parameters.at(2) == QLatin1String("true")) {
         hostpress();
-        if (!m_session.isHost)
+        if (!m_session.state().isHost)
             return; // the host could not listen: nothing more starts
     } else {
         joinpress();
@@ -102,8 +101,8 @@ void HostLink::hostpress(bool soloGame)
         return;
     }
     m_mode = soloGame ? Mode::Solo : Mode::Host;
-    m_session.loginName = m_session.myName;
-    m_session.isHost = true;
+    m_session.setLoginName(m_session.state().myName);
+    m_session.setIsHost(true);
     quint16 port = gamePort;
     if (m_server && m_server->listener() && port == 0)
         port = m_server->listener()->port();
@@ -112,8 +111,7 @@ void HostLink::hostpress(bool soloGame)
     } catch (const GameError &e) {
         emit errorText(e.text());
     }
-    m_session.buttonStartVisible = true;
-    m_session.startGameEnabled = true;
+    m_session.showStartGame(true);
     emit hostingStarted();
     emit changed();
 }
@@ -121,13 +119,12 @@ void HostLink::hostpress(bool soloGame)
 void HostLink::joinpress()
 {
     m_mode = Mode::Join;
-    m_session.loginName = m_session.myName;
+    m_session.setLoginName(m_session.state().myName);
     try {
-        openSocket(*m_sock, m_session.hostAddress, gamePort);
+        openSocket(*m_sock, m_session.state().hostAddress, gamePort);
     } catch (const GameError &e) {
         emit errorText(e.text());
     }
-    m_session.buttonStartVisible = false;
-    m_session.startGameEnabled = false;
+    m_session.showStartGame(false);
     emit changed();
 }

@@ -46,7 +46,8 @@ void host(ClientSession &s, std::initializer_list<const char *> messages)
 // A logged-in player in the given seat, with a game of the given type running.
 void seatedInGame(ClientSession &s, int seat, const char *gameType = "2")
 {
-    s.myName = s.loginName = QStringLiteral("Ann");
+    s.setMyName(QStringLiteral("Ann"));
+    s.setLoginName(QStringLiteral("Ann"));
     host(s, {qPrintable(QStringLiteral("CMD_sendlogininfo+%1").arg(seat)),
              qPrintable(QStringLiteral("CMD_newplayerinfo+%1+Ann").arg(seat)),
              qPrintable(QStringLiteral("CMD_startgame+Ann+%1+1+").arg(QLatin1String(gameType))),
@@ -65,10 +66,10 @@ private slots:
     {
         ClientSession s;
         Recorder r(s);
-        s.loginName = QStringLiteral("Zoë+1");
+        s.setLoginName(QStringLiteral("Zoë+1"));
         host(s, {"CMD_sendlogininfo+5"});
-        QCOMPARE(s.mySeat, 5);
-        QVERIFY(s.loggedIn);
+        QCOMPARE(s.state().mySeat, 5);
+        QVERIFY(s.state().loggedIn);
         QCOMPARE(r.sent, QList<QByteArray>{QByteArray("CMD_logininfo+5+1.0.2+") + QString("Zoë+1").toUtf8()});
 
         QSignalSpy load(&s, &ClientSession::loadSettingsRequested);
@@ -76,9 +77,9 @@ private slots:
         QCOMPARE(r.lines, (QStringList{"Bob is Connected.", " is Connected.", "You are Connected.",
                                        "You are spying."}));
         QCOMPARE(load.count(), 1);
-        QCOMPARE(s.seats[1].name, QStringLiteral("Bob"));
-        QCOMPARE(s.seats[2].name, QString());
-        QCOMPARE(s.spectators, QStringList{QStringLiteral("5: Zoë+1")});
+        QCOMPARE(s.state().seats[1].name, QStringLiteral("Bob"));
+        QCOMPARE(s.state().seats[2].name, QString());
+        QCOMPARE(s.state().spectators, QStringList{QStringLiteral("5: Zoë+1")});
         QCOMPARE(r.sounds, (QStringList{"entered", "entered", "entered"}));
         QVERIFY(r.colours.count(ClientSession::SystemColour) == r.colours.size());
 
@@ -87,8 +88,8 @@ private slots:
         host(s, {"CMD_playerdisconnected+3+Cy", "CMD_playerdisconnected+1+Bob",
                  "CMD_playerdisconnected+6+Nobody", "CMD_playerdisconnected+5+Zo\xc3\xab+1"});
         QCOMPARE(r.lines, (QStringList{"Bob disconnected.", "Zoë+1 has left."}));
-        QCOMPARE(s.seats[1].name, QStringLiteral("<Waiting>"));
-        QVERIFY(s.spectators.isEmpty());
+        QCOMPARE(s.state().seats[1].name, QStringLiteral("<Waiting>"));
+        QVERIFY(s.state().spectators.isEmpty());
 
         host(s, {"CMD_havewrongversion+Cy", "CMD_wrongversion+"});
         QCOMPARE(r.lines.mid(2), (QStringList{"Cy has a different version of the game then you.",
@@ -101,7 +102,7 @@ private slots:
         // calls himself so still sits there.
         ClientSession s;
         Recorder r(s);
-        s.isHost = true;
+        s.setIsHost(true);
         host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+2+<Waiting>"});
         QVERIFY(s.seatMenuFor(2).remove);
         QVERIFY(!s.seatMenuFor(3).remove);
@@ -109,7 +110,7 @@ private slots:
         host(s, {"CMD_playerdisconnected+2+<Waiting>", "CMD_playerdisconnected+3+"});
         QCOMPARE(r.lines, QStringList{QStringLiteral("<Waiting> disconnected.")});
         QVERIFY(!s.seatMenuFor(2).remove);
-        QCOMPARE(s.seats[2].name, QStringLiteral("<Waiting>"));
+        QCOMPARE(s.state().seats[2].name, QStringLiteral("<Waiting>"));
     }
 
     void justWatching()
@@ -121,16 +122,16 @@ private slots:
         host(s, {"CMD_justwatching+6+1"});
         QVERIFY(r.lines.isEmpty());
         host(s, {"CMD_justwatching+2+1"});
-        QVERIFY(s.justWatchChecked);
-        QVERIFY(s.seats[2].eyes);
+        QVERIFY(s.state().justWatchChecked);
+        QVERIFY(s.state().seats[2].eyes);
         host(s, {"CMD_justwatching+2+2"});
-        QVERIFY(!s.justWatchChecked);
-        QVERIFY(!s.seats[2].eyes);
+        QVERIFY(!s.state().justWatchChecked);
+        QVERIFY(!s.state().seats[2].eyes);
         QCOMPARE(r.lines, (QStringList{"Ann is just watching", "Ann is now playing again"}));
         // The menu item asks; it changes nothing itself.
         s.justWatchClick();
         QCOMPARE(r.sent.last(), QByteArray("CMD_justwatch+2+1"));
-        QVERIFY(!s.justWatchChecked);
+        QVERIFY(!s.state().justWatchChecked);
     }
 
     void seatMenuAndKicking()
@@ -140,7 +141,7 @@ private slots:
         host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+2+Bob"});
         ClientSession::SeatMenu menu = s.seatMenuFor(3);
         QVERIFY(!menu.remove && !menu.setWatch && !menu.unsetWatch);
-        s.isHost = true;
+        s.setIsHost(true);
         menu = s.seatMenuFor(3);
         QVERIFY(!menu.remove && menu.setWatch && menu.unsetWatch);
         QVERIFY(s.seatMenuFor(2).remove);
@@ -155,29 +156,29 @@ private slots:
     {
         ClientSession s;
         host(s, {"CMD_loadstats+3+2+t+15+0+-3+7+"});
-        QCOMPARE(s.labelGametype, QStringLiteral("First to Complete"));
-        QCOMPARE(s.labelScore, QStringLiteral("Squares Filled"));
-        QCOMPARE(s.labelPuzzletype, QStringLiteral("Medium Puzzle"));
-        QCOMPARE(s.labelTeamgame, QStringLiteral("TEAM GAME: ON"));
-        QCOMPARE(s.seats[3].score, QStringLiteral("-3"));
-        QVERIFY(s.gameInProgress);
+        QCOMPARE(s.state().labelGametype, QStringLiteral("First to Complete"));
+        QCOMPARE(s.state().labelScore, QStringLiteral("Squares Filled"));
+        QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Medium Puzzle"));
+        QCOMPARE(s.state().labelTeamgame, QStringLiteral("TEAM GAME: ON"));
+        QCOMPARE(s.state().seats[3].score, QStringLiteral("-3"));
+        QVERIFY(s.state().gameInProgress);
         host(s, {"CMD_loadstats+1+9+++++++"});
-        QCOMPARE(s.labelGametype, QStringLiteral("Score and Show"));
-        QCOMPARE(s.labelScore, QStringLiteral("Points"));
-        QCOMPARE(s.labelPuzzletype, QStringLiteral("Easy Puzzle"));
-        QCOMPARE(s.labelTeamgame, QStringLiteral("GOOD LUCK!"));
+        QCOMPARE(s.state().labelGametype, QStringLiteral("Score and Show"));
+        QCOMPARE(s.state().labelScore, QStringLiteral("Points"));
+        QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Easy Puzzle"));
+        QCOMPARE(s.state().labelTeamgame, QStringLiteral("GOOD LUCK!"));
     }
 
     void gameStartBoardAndTurn()
     {
         ClientSession s;
         Recorder r(s);
-        s.myName = QStringLiteral("Ann");
+        s.setMyName(QStringLiteral("Ann"));
         host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Bob+2+3+"});
         QCOMPARE(r.lines.last(), QStringLiteral("Bob has started a Score and Hide game."));
-        QCOMPARE(s.labelPuzzletype, QStringLiteral("Hard Puzzle"));
-        QCOMPARE(s.labelLeft, QString());
-        QVERIFY(s.gameInProgress);
+        QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Hard Puzzle"));
+        QCOMPARE(s.state().labelLeft, QString());
+        QVERIFY(s.state().gameInProgress);
 
         // 30 givens leave 51 empty squares.
         QByteArray board = "CMD_theboard+2";
@@ -185,42 +186,46 @@ private slots:
             board += "+" + QByteArray::number(k % 9 + 1) + "+" + QByteArray::number(k / 9 + 1) + "+"
                      + QByteArray::number(k % 9 + 1);
         host(s, {board.constData()});
-        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 51"));
-        QCOMPARE(s.board.cell(3, 1).value, 12);
+        QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 51"));
+        QCOMPARE(s.state().board.cell(3, 1).value, 12);
 
         host(s, {"CMD_nextplayer+2+"});
-        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
         QCOMPARE(r.sounds.last(), QStringLiteral("turn"));
         QVERIFY(s.clockRunning());
         for (int i = 0; i < 75; ++i)
             s.turntimeTimer();
-        QCOMPARE(s.labelTimer, QStringLiteral("GAME TIME: 1:15"));
+        QCOMPARE(s.state().labelTimer, QStringLiteral("GAME TIME: 1:15"));
         QCOMPARE(r.sounds.count(QStringLiteral("time")), 12);
 
         // A watcher's turn message names its own slot: counted as seat 1.
-        s.turnSound = 1;
+        s.setTurnSound(1);
         host(s, {"CMD_nextplayer+7+"});
-        QCOMPARE(s.turnSeat, 1);
-        QCOMPARE(s.labelStatus, QStringLiteral("Play Has Begun."));
+        QCOMPARE(s.state().turnSeat, 1);
+        QCOMPARE(s.state().labelStatus, QStringLiteral("Play Has Begun."));
         QCOMPARE(r.sounds.last(), QStringLiteral("filled"));
-        QCOMPARE(s.turnSeconds, 0);
+        QCOMPARE(s.state().turnSeconds, 0);
     }
 
     void judgedDigits()
     {
         ClientSession s;
         seatedInGame(s, 2, "1");
-        QCOMPARE(s.filledCount, 2);
-        s.board.cell(4, 4).value = 7; // an unchecked digit of this player
-        s.board.cell(4, 4).pencil[3] = 3;
+        QCOMPARE(s.state().filledCount, 2);
+        // An unchecked digit of this player over a pencil mark.
+        s.input().boardMouseUp(Qt::RightButton, 175, 175);
+        s.input().image_pencilMouseUp(5, 32);
+        QCOMPARE(s.state().board.cell(4, 4).pencil[3], 3);
+        s.input().typeDigit(7);
+        QCOMPARE(s.state().board.cell(4, 4).value, 7);
         host(s, {"CMD_correct+2+4+4+7+0+5+5+1+0", "CMD_correct+3+1+1+5+1+6+6+2+0+4+4+7+1"});
-        QCOMPARE(s.board.cell(4, 4).value, 7 + 9); // confirmed then re-reported: locked red
-        QCOMPARE(s.board.cell(5, 5).value, 1 + 27);
-        QCOMPARE(s.board.cell(1, 1).value, 5 + 9);
-        QCOMPARE(s.board.cell(6, 6).value, 2 + 18);
-        QCOMPARE(s.board.cell(4, 4).pencil[3], 0);
-        QCOMPARE(s.filledCount, 5);
-        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 76"));
+        QCOMPARE(s.state().board.cell(4, 4).value, 7 + 9); // confirmed then re-reported: locked red
+        QCOMPARE(s.state().board.cell(5, 5).value, 1 + 27);
+        QCOMPARE(s.state().board.cell(1, 1).value, 5 + 9);
+        QCOMPARE(s.state().board.cell(6, 6).value, 2 + 18);
+        QCOMPARE(s.state().board.cell(4, 4).pencil[3], 0);
+        QCOMPARE(s.state().filledCount, 5);
+        QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 76"));
     }
 
     void checkResultsScoresAndPenalty()
@@ -229,32 +234,32 @@ private slots:
         Recorder r(s);
         seatedInGame(s, 2, "3");
         host(s, {"CMD_checkresult+3+1+1+"});
-        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
         host(s, {"CMD_checkresult+2+5+2+", "CMD_highliteit+2+4+9+12"});
-        QCOMPARE(s.labelStatus, QStringLiteral("5 CORRECT 2 MISPLACED"));
+        QCOMPARE(s.state().labelStatus, QStringLiteral("5 CORRECT 2 MISPLACED"));
         QCOMPARE(r.sounds.last(), QStringLiteral("wrong"));
-        QVERIFY(s.panelPenaltyVisible);
-        QCOMPARE(s.board.boxHighlight[4], 1);
-        QCOMPARE(s.board.boxHighlight[9], 1);
-        QCOMPARE(s.board.boxHighlight[1], 0);
+        QVERIFY(s.state().panelPenaltyVisible);
+        QCOMPARE(s.state().board.boxHighlight[4], 1);
+        QCOMPARE(s.state().board.boxHighlight[9], 1);
+        QCOMPARE(s.state().board.boxHighlight[1], 0);
         for (int i = 0; i < 4; ++i)
             s.turntimeTimer();
-        QVERIFY(s.panelPenaltyVisible);
+        QVERIFY(s.state().panelPenaltyVisible);
         s.turntimeTimer();
-        QVERIFY(!s.panelPenaltyVisible);
+        QVERIFY(!s.state().panelPenaltyVisible);
 
         host(s, {"CMD_hisscore+1+3+3+", "CMD_hisscore+2+14+-3+"});
-        QCOMPARE(s.seats[2].score, QStringLiteral("14"));
-        QCOMPARE(s.seats[2].bonus, QStringLiteral("-3"));
-        QCOMPARE(s.seats[1].bonus, QString());
+        QCOMPARE(s.state().seats[2].score, QStringLiteral("14"));
+        QCOMPARE(s.state().seats[2].bonus, QStringLiteral("-3"));
+        QCOMPARE(s.state().seats[1].bonus, QString());
         host(s, {"CMD_hisscore+1+8+5+", "CMD_hisscore+9+8+5+"});
-        QCOMPARE(s.seats[1].bonus, QStringLiteral("+5"));
+        QCOMPARE(s.state().seats[1].bonus, QStringLiteral("+5"));
 
         // In a score game a misplaced digit costs points, not a penalty.
         ClientSession hide;
         seatedInGame(hide, 2, "2");
         host(hide, {"CMD_checkresult+2+0+2+"});
-        QVERIFY(!hide.panelPenaltyVisible);
+        QVERIFY(!hide.state().panelPenaltyVisible);
     }
 
     void winnerAndTally()
@@ -262,21 +267,21 @@ private slots:
         ClientSession s;
         Recorder r(s);
         seatedInGame(s, 2);
-        s.isHost = true;
+        s.setIsHost(true);
         host(s, {"CMD_winner+Ann and Bob+"});
-        QCOMPARE(s.winnerText, QStringLiteral("Ann and Bob has Won the Game!"));
-        QCOMPARE(r.lines.last(), s.winnerText);
+        QCOMPARE(s.state().winnerText, QStringLiteral("Ann and Bob has Won the Game!"));
+        QCOMPARE(r.lines.last(), s.state().winnerText);
         QCOMPARE(r.tally, QStringList{QStringLiteral("Ann and Bob")});
-        QVERIFY(s.panelWinnerVisible && s.buttonStartVisible && !s.gameInProgress);
+        QVERIFY(s.state().panelWinnerVisible && s.state().buttonStartVisible && !s.state().gameInProgress);
         host(s, {"CMD_startgame+Ann+2+1+", "CMD_winner+Ann+"});
-        QCOMPARE(s.winnerText, QStringLiteral("You have Won the Game!"));
+        QCOMPARE(s.state().winnerText, QStringLiteral("You have Won the Game!"));
         QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
 
         ClientSession watcher;
         Recorder w(watcher);
         seatedInGame(watcher, 6);
         host(watcher, {"CMD_winner+Ann+"});
-        QCOMPARE(watcher.winnerText, QStringLiteral("Ann has Won the Game!"));
+        QCOMPARE(watcher.state().winnerText, QStringLiteral("Ann has Won the Game!"));
         QVERIFY(w.tally.isEmpty());
     }
 
@@ -285,21 +290,22 @@ private slots:
         // Two players logged in as Bob; the host renamed the second one's seat.
         ClientSession s;
         Recorder r(s);
-        s.myName = s.loginName = QStringLiteral("Bob");
+        s.setMyName(QStringLiteral("Bob"));
+        s.setLoginName(QStringLiteral("Bob"));
         host(s, {"CMD_sendlogininfo+2", "CMD_existingplayers+1+Bob", "CMD_newplayerinfo+2+Bob (2)",
                  "CMD_startgame+Bob+2+1+", "CMD_nextplayer+2+"});
-        QCOMPARE(s.myName, QStringLiteral("Bob (2)"));
-        QCOMPARE(s.loginName, QStringLiteral("Bob")); // what was sent at login stays
-        QCOMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QCOMPARE(s.state().myName, QStringLiteral("Bob (2)"));
+        QCOMPARE(s.state().loginName, QStringLiteral("Bob")); // what was sent at login stays
+        QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
         host(s, {"CMD_winner+Bob+"});
-        QCOMPARE(s.winnerText, QStringLiteral("Bob has Won the Game!"));
+        QCOMPARE(s.state().winnerText, QStringLiteral("Bob has Won the Game!"));
         QCOMPARE(r.tally, QStringList{QStringLiteral("Bob")});
         host(s, {"CMD_startgame+Bob+2+1+", "CMD_winner+Bob (2)+"});
-        QCOMPARE(s.winnerText, QStringLiteral("You have Won the Game!"));
+        QCOMPARE(s.state().winnerText, QStringLiteral("You have Won the Game!"));
         QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
         // Another seat's announcement never renames this player.
         host(s, {"CMD_newplayerinfo+3+Cy"});
-        QCOMPARE(s.myName, QStringLiteral("Bob (2)"));
+        QCOMPARE(s.state().myName, QStringLiteral("Bob (2)"));
     }
 
     void aGameIsTalliedOnce()
@@ -323,7 +329,8 @@ private slots:
         for (const Case &c : cases) {
             ClientSession s;
             Recorder r(s);
-            s.myName = s.loginName = QStringLiteral("Ann");
+            s.setMyName(QStringLiteral("Ann"));
+            s.setLoginName(QStringLiteral("Ann"));
             host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
             for (const char *m : c.messages)
                 host(s, {m});
@@ -339,9 +346,9 @@ private slots:
         s.input().boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
         s.input().typeDigit(6);
         host(s, {"CMD_checkresult+2+0+1+"});
-        QVERIFY(s.panelPenaltyVisible);
-        QVERIFY(!s.imageSelectVisible && !s.editFillVisible);
-        const BoardState before = s.board;
+        QVERIFY(s.state().panelPenaltyVisible);
+        QVERIFY(!s.state().imageSelectVisible && !s.state().editFillVisible);
+        const BoardState before = s.state().board;
         r.sent.clear();
         const int soundsBefore = r.sounds.size();
         s.input().moveSelection(1, 0);
@@ -353,21 +360,21 @@ private slots:
         s.input().edit_fillChange(QStringLiteral("8"));
         s.input().button_checkClick();
         s.input().button_clearClick();
-        QVERIFY(!s.imageSelectVisible && !s.imagePencilVisible && !s.editFillVisible);
-        QCOMPARE(s.board.selectedColumn, before.selectedColumn);
-        QCOMPARE(s.board.selectedRow, before.selectedRow);
+        QVERIFY(!s.state().imageSelectVisible && !s.state().imagePencilVisible && !s.state().editFillVisible);
+        QCOMPARE(s.state().board.selectedColumn, before.selectedColumn);
+        QCOMPARE(s.state().board.selectedRow, before.selectedRow);
         for (int c = 1; c <= 9; ++c)
             for (int r2 = 1; r2 <= 9; ++r2)
-                QCOMPARE(s.board.cell(c, r2).value, before.cells[c][r2].value);
+                QCOMPARE(s.state().board.cell(c, r2).value, before.cells[c][r2].value);
         QVERIFY(r.sent.isEmpty());
         QCOMPARE(r.sounds.size(), soundsBefore);
         // Once the picture goes the board answers again.
         for (int i = 0; i < 5; ++i)
             s.turntimeTimer();
-        QVERIFY(!s.panelPenaltyVisible);
+        QVERIFY(!s.state().panelPenaltyVisible);
         s.input().boardMouseUp(Qt::LeftButton, 260, 260);
         s.input().typeDigit(7);
-        QCOMPARE(s.board.cell(6, 6).value, 7);
+        QCOMPARE(s.state().board.cell(6, 6).value, 7);
     }
 
     void aHostileHostStaysBounded()
@@ -386,11 +393,11 @@ private slots:
         s.received(flood);
         while (s.dispatcher().dispatchOne()) {
         }
-        QCOMPARE(s.spectators.size(), 5);
-        QCOMPARE(s.spectators.last(), QStringLiteral("5: W19999"));
+        QCOMPARE(s.state().spectators.size(), 5);
+        QCOMPARE(s.state().spectators.last(), QStringLiteral("5: W19999"));
         QCOMPARE(added.count() - removed.count(), 5);
         host(s, {"CMD_playerdisconnected+9+W19996"});
-        QCOMPARE(s.spectators.size(), 4);
+        QCOMPARE(s.state().spectators.size(), 4);
         QCOMPARE(removed.last().value(0).toString(), QStringLiteral("9: W19996"));
 
         // No count of empty squares leaves 0..81, however often a cell is named.
@@ -398,16 +405,16 @@ private slots:
         for (int i = 0; i < 10000; ++i)
             board += "+1+1+5";
         host(s, {board.constData()});
-        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 79")); // (2,2) was already given
+        QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 79")); // (2,2) was already given
         for (int i = 0; i < 200; ++i)
             host(s, {"CMD_correct+2+3+3+4+0", "CMD_correct+1+3+3+4+1"});
-        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 78"));
-        QCOMPARE(s.filledCount, 3);
+        QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 78"));
+        QCOMPARE(s.state().filledCount, 3);
         // A check result no board can give is refused.
-        const QString status = s.labelStatus;
+        const QString status = s.state().labelStatus;
         host(s, {"CMD_checkresult+2+99999+0+", "CMD_checkresult+2+3+-1+", "CMD_checkresult+2+0+82+"});
-        QCOMPARE(s.labelStatus, status);
-        QVERIFY(!s.panelPenaltyVisible);
+        QCOMPARE(s.state().labelStatus, status);
+        QVERIFY(!s.state().panelPenaltyVisible);
     }
 
     void badHostInputIsContained()
@@ -418,12 +425,12 @@ private slots:
         // A field that is no number ends that handler only.
         host(s, {"CMD_hisscore+x+1+1+", "CMD_hisscore+2+7+1+"});
         QCOMPARE(r.errors, QStringList{QStringLiteral("'x' is not a valid integer value")});
-        QCOMPARE(s.seats[2].score, QStringLiteral("7"));
+        QCOMPARE(s.state().seats[2].score, QStringLiteral("7"));
         // Seats, cells, digits and boxes out of range never index anything.
         host(s, {"CMD_newplayerinfo+-4+X", "CMD_justwatching+0+1", "CMD_theboard+1+0+10+3+10+1+99",
                  "CMD_correct+2+-1+5+5+0+3+3+0+0", "CMD_highliteit+2+0+10+-2147483648",
                  "CMD_checkresult+2+99999+0+", "CMD_playerdisconnected+2147483647+a"});
-        QCOMPARE(s.board.cell(3, 3).value, 0);
+        QCOMPARE(s.state().board.cell(3, 3).value, 0);
         // Unknown and wrongly written names are dropped.
         const int linesBefore = r.lines.size();
         host(s, {"cmd_chat+x|clRed", "CMD_full", "", "CMD_nothing+1"});
@@ -473,11 +480,11 @@ private slots:
         s.sendChatterSound(0);
         s.sendChatterSound(17);
         QCOMPARE(r.sent.last(), QByteArray("CMD_playasound+2+wave17+"));
-        s.playSounds = false;
-        s.playChatterSounds = true;
+        s.setPlaySounds(false);
+        s.setPlayChatterSounds(true);
         host(s, {"CMD_playasound+2+wave17+"});
         QCOMPARE(r.sounds.last(), QStringLiteral("wave17"));
-        s.playChatterSounds = false;
+        s.setPlayChatterSounds(false);
         host(s, {"CMD_playasound+2+wave17+", "CMD_playasound+6+wave3+", "CMD_playasound+2+wave99+"});
         QCOMPARE(r.lines.last(), QStringLiteral("Ann: <Chatter Sound> Cheer"));
         QCOMPARE(r.colours.last(), ClientSession::SystemColour);
@@ -495,7 +502,7 @@ private slots:
         Recorder r(s);
         host(s, {"CMD_sendlogininfo+2"});
         s.input().boardMouseUp(Qt::LeftButton, 30, 30); // before a game: nothing opens
-        QVERIFY(!s.imageSelectVisible && s.board.selectedColumn == 0);
+        QVERIFY(!s.state().imageSelectVisible && s.state().board.selectedColumn == 0);
 
         seatedInGame(s, 2);
         QCOMPARE(BoardInput::columnAt(52), 1);
@@ -504,11 +511,11 @@ private slots:
         QCOMPARE(BoardInput::rowAt(454), 0);
 
         s.input().boardMouseUp(Qt::LeftButton, 380, 420); // column 8, row 9
-        QVERIFY(s.imageSelectVisible);
-        QCOMPARE(s.imageSelectPos, QPoint(380 - 60 + 10, 420 - 140 + 10));
+        QVERIFY(s.state().imageSelectVisible);
+        QCOMPARE(s.state().imageSelectPos, QPoint(380 - 60 + 10, 420 - 140 + 10));
         s.input().image_selectMouseUp(40, 40); // right column, second row: digit 4
-        QCOMPARE(s.board.cell(8, 9).value, 4);
-        QVERIFY(s.buttonCheckVisible && s.buttonClearVisible);
+        QCOMPARE(s.state().board.cell(8, 9).value, 4);
+        QVERIFY(s.state().buttonCheckVisible && s.state().buttonClearVisible);
         QCOMPARE(r.sounds.last(), QStringLiteral("putnum"));
 
         // The same digit again does nothing, not even a sound.
@@ -519,38 +526,40 @@ private slots:
 
         // Right click on a cell with a digit opens nothing; on an empty one the pencil strip.
         s.input().boardMouseUp(Qt::RightButton, 380, 420);
-        QVERIFY(!s.imagePencilVisible);
+        QVERIFY(!s.state().imagePencilVisible);
         s.input().boardMouseUp(Qt::RightButton, 370, 30); // column 8, row 1
-        QCOMPARE(s.imagePencilPos, QPoint(370 - 35 + 10, 30 + 3 + 10));
+        QCOMPARE(s.state().imagePencilPos, QPoint(370 - 35 + 10, 30 + 3 + 10));
         s.input().image_pencilMouseUp(20, 30); // right column, row 1: mark 4
-        QCOMPARE(s.board.cell(8, 1).pencil[4], 4);
+        QCOMPARE(s.state().board.cell(8, 1).pencil[4], 4);
         s.input().boardMouseUp(Qt::RightButton, 370, 30);
         s.input().image_pencilMouseUp(20, 30);
-        QCOMPARE(s.board.cell(8, 1).pencil[4], 0);
+        QCOMPARE(s.state().board.cell(8, 1).pencil[4], 0);
         s.input().boardMouseUp(Qt::RightButton, 370, 30);
         s.input().image_pencilMouseUp(0, 0);
         s.input().boardMouseUp(Qt::RightButton, 370, 30);
         s.input().image_pencilMouseUp(0, 140); // the pencil's tip chooses nothing
-        QCOMPARE(s.board.cell(8, 1).pencil[1], 1);
+        QCOMPARE(s.state().board.cell(8, 1).pencil[1], 1);
         s.input().boardMouseUp(Qt::RightButton, 370, 30);
         s.input().image_pencilMouseUp(20, 110); // the eraser
-        QCOMPARE(s.board.cell(8, 1).pencil[1], 0);
+        QCOMPARE(s.state().board.cell(8, 1).pencil[1], 0);
         QCOMPARE(r.sounds.last(), QStringLiteral("pencil"));
 
         // A given cannot be changed.
         s.input().boardMouseUp(Qt::LeftButton, 10, 10);
         s.input().image_selectMouseUp(0, 0);
-        QCOMPARE(s.board.cell(1, 1).value, 14);
+        QCOMPARE(s.state().board.cell(1, 1).value, 14);
 
         // Check sends the unchecked digits column by column; clear removes them.
-        s.board.cell(2, 7).value = 4;
-        s.board.cell(5, 1).value = 9;
+        s.input().boardMouseUp(Qt::LeftButton, 75, 320);
+        s.input().typeDigit(4);
+        s.input().boardMouseUp(Qt::LeftButton, 225, 25);
+        s.input().typeDigit(9);
         r.sent.clear();
         s.input().button_checkClick();
         QCOMPARE(r.sent, QList<QByteArray>{"CMD_checkit+2+2+7+4+5+1+9+8+9+4"});
         s.input().button_clearClick();
-        QCOMPARE(s.board.cell(2, 7).value, 0);
-        QCOMPARE(s.board.cell(1, 1).value, 14);
+        QCOMPARE(s.state().board.cell(2, 7).value, 0);
+        QCOMPARE(s.state().board.cell(1, 1).value, 14);
         r.sent.clear();
         s.input().button_checkClick();
         QVERIFY(r.sent.isEmpty());
@@ -561,36 +570,40 @@ private slots:
         ClientSession s;
         Recorder r(s);
         seatedInGame(s, 2);
-        s.selectMode = 1;
+        s.input().setSelectMode(1);
         s.input().boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
-        QVERIFY(s.editFillVisible);
-        QCOMPARE(s.editFillPos, QPoint(161, 159));
+        QVERIFY(s.state().editFillVisible);
+        QCOMPARE(s.state().editFillPos, QPoint(161, 159));
         s.input().edit_fillChange(QStringLiteral("x"));
         QCOMPARE(r.boxes, QStringList{QStringLiteral("HAHA")});
         s.input().boardMouseUp(Qt::LeftButton, 160, 160);
         s.input().edit_fillChange(QStringLiteral("12"));
-        QCOMPARE(s.board.cell(4, 4).value, 0);
+        QCOMPARE(s.state().board.cell(4, 4).value, 0);
         s.input().boardMouseUp(Qt::LeftButton, 160, 160);
         s.input().edit_fillChange(QStringLiteral("7"));
-        QCOMPARE(s.board.cell(4, 4).value, 7);
+        QCOMPARE(s.state().board.cell(4, 4).value, 7);
         s.input().boardMouseUp(Qt::LeftButton, 160, 160);
         s.input().edit_fillChange(QStringLiteral("0"));
-        QCOMPARE(s.board.cell(4, 4).value, 0);
+        QCOMPARE(s.state().board.cell(4, 4).value, 0);
 
         // The keyboard plays the selected cell too.
         s.input().moveSelection(1, 0);
         s.input().typeDigit(5);
-        QCOMPARE(s.board.cell(5, 4).value, 5);
+        QCOMPARE(s.state().board.cell(5, 4).value, 5);
         s.input().moveSelection(-9, -9);
         s.input().typeDigit(3); // a given stays
-        QCOMPARE(s.board.cell(1, 1).value, 14);
+        QCOMPARE(s.state().board.cell(1, 1).value, 14);
 
         // A watcher's click hides the buttons and opens nothing.
+        // (A player who typed a digit and was then given a watcher's slot.)
         ClientSession w;
-        seatedInGame(w, 5);
-        w.buttonCheckVisible = true;
+        seatedInGame(w, 2);
+        w.input().boardMouseUp(Qt::LeftButton, 125, 125);
+        w.input().typeDigit(4);
+        QVERIFY(w.state().buttonCheckVisible);
+        host(w, {"CMD_sendlogininfo+5"});
         w.input().boardMouseUp(Qt::LeftButton, 160, 160);
-        QVERIFY(!w.buttonCheckVisible && !w.imageSelectVisible);
+        QVERIFY(!w.state().buttonCheckVisible && !w.state().imageSelectVisible);
     }
 };
 

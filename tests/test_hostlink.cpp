@@ -86,14 +86,14 @@ private slots:
         QCOMPARE(seen, opened);
         QCOMPARE(link.mode(), mode);
         QCOMPARE(lines.value(0).value(0).toString(), line);
-        QCOMPARE(session.isHost, hosting);
-        QCOMPARE(session.buttonStartVisible, hosting);
-        QCOMPARE(session.startGameEnabled, hosting);
+        QCOMPARE(session.state().isHost, hosting);
+        QCOMPARE(session.state().buttonStartVisible, hosting);
+        QCOMPARE(session.state().startGameEnabled, hosting);
         QCOMPARE(solo.size(), mode == HostLink::Mode::Solo ? 1 : 0);
         QCOMPARE(hostingStarted.size(), hosting ? 1 : 0);
         QCOMPARE(errors.size(), portTaken ? 1 : 0);
-        QCOMPARE(session.myName, parameters.isEmpty() ? QStringLiteral("You") : parameters.at(0));
-        QCOMPARE(session.loginName, opened.isEmpty() ? QString() : session.myName);
+        QCOMPARE(session.state().myName, parameters.isEmpty() ? QStringLiteral("You") : parameters.at(0));
+        QCOMPARE(session.state().loginName, opened.isEmpty() ? QString() : session.state().myName);
         if (hosting) {
             // Nobody from the network reaches a solo game.
             QCOMPARE(static_cast<TSockListener *>(server.listener())->address(), mode == HostLink::Mode::Solo

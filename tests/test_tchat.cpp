@@ -88,7 +88,7 @@ private slots:
         QVERIFY(rig.download.isVisible());
         QVERIFY(rig.chat.chatView()->toPlainText().startsWith(QStringLiteral("Loading Solo Game..Please wait.")));
         ClientSession &s = rig.chat.session();
-        QTRY_VERIFY(s.loggedIn);
+        QTRY_VERIFY(s.state().loggedIn);
         // Nobody from the network reaches a solo game.
         QCOMPARE(static_cast<TSockListener *>(rig.server.listener())->address(), QHostAddress(QHostAddress::LocalHost));
         QTRY_COMPARE(rig.label(QStringLiteral("label_playername1"))->text(), QStringLiteral("You"));
@@ -103,15 +103,15 @@ private slots:
         rig.gamestart.image_puzzletype1Click(3);
         QTest::mouseClick(rig.gamestart.findChild<QWidget *>(QStringLiteral("button_start")), Qt::LeftButton);
         QVERIFY(!rig.gamestart.isVisible());
-        QTRY_COMPARE(s.labelStatus, QStringLiteral("Your Turn."));
+        QTRY_COMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
         QCOMPARE(rig.label(QStringLiteral("label_status"))->text(), QStringLiteral("Your Turn."));
         QCOMPARE(rig.label(QStringLiteral("label_puzzletype"))->text(), QStringLiteral("Hard Puzzle"));
         QCOMPARE(rig.server.gameType, 3);
 
         // Without stored settings the player types; the first half of the board
         // is typed into the typing box, the rest chosen on the number strip.
-        QCOMPARE(s.selectMode, 1);
-        const int empties = 81 - s.filledCount;
+        QCOMPARE(s.state().selectMode, 1);
+        const int empties = 81 - s.state().filledCount;
         QPoint lastEmpty;
         QWidget *board = rig.widget(QStringLiteral("board"));
         QWidget *strip = rig.widget(QStringLiteral("image_select"));
@@ -119,14 +119,14 @@ private slots:
         const int ys[9] = {20, 70, 120, 170, 220, 270, 320, 370, 420};
         for (int c = 1; c <= 9; ++c) {
             for (int r = 1; r <= 9; ++r) {
-                if (s.board.cell(c, r).value != 0)
+                if (s.state().board.cell(c, r).value != 0)
                     continue;
                 lastEmpty = QPoint(c, r);
-                if (c == 5 && s.selectMode == 1)
+                if (c == 5 && s.state().selectMode == 1)
                     rig.chat.findChild<QAction *>(QStringLiteral("Clicking1"))->trigger();
                 QTest::mouseClick(board, Qt::LeftButton, {}, QPoint(xs[c - 1], ys[r - 1]));
                 const int d = rig.server.solution[c - 1][r - 1];
-                if (s.selectMode == 1) {
+                if (s.state().selectMode == 1) {
                     auto *fill = rig.chat.findChild<QLineEdit *>(QStringLiteral("edit_fill"));
                     QVERIFY(fill->isVisible());
                     QTest::keyClicks(fill, QString::number(d));
@@ -135,17 +135,17 @@ private slots:
                     const QPoint at((d % 2 == 1) ? 10 : 40, ((d - 1) / 2) * 28 + 10);
                     QTest::mouseClick(strip, Qt::LeftButton, {}, at);
                 }
-                QCOMPARE(s.board.cell(c, r).value, d);
+                QCOMPARE(s.state().board.cell(c, r).value, d);
             }
         }
         QTest::mouseClick(rig.widget(QStringLiteral("button_check")), Qt::LeftButton);
-        QTRY_VERIFY(s.panelWinnerVisible);
-        QCOMPARE(s.labelStatus, QStringLiteral("%1 CORRECT 0 MISPLACED").arg(empties));
+        QTRY_VERIFY(s.state().panelWinnerVisible);
+        QCOMPARE(s.state().labelStatus, QStringLiteral("%1 CORRECT 0 MISPLACED").arg(empties));
         QVERIFY(rig.widget(QStringLiteral("panel_winner"))->isVisible());
         QCOMPARE(rig.label(QStringLiteral("label_winner1"))->text(), QStringLiteral("You have Won the Game!"));
-        QCOMPARE(s.board.cell(lastEmpty.x(), lastEmpty.y()).value,
+        QCOMPARE(s.state().board.cell(lastEmpty.x(), lastEmpty.y()).value,
                  rig.server.solution[lastEmpty.x() - 1][lastEmpty.y() - 1] + 27);
-        QCOMPARE(s.labelLeft, QStringLiteral("Empty Squares: 0"));
+        QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 0"));
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
     }
 
@@ -156,7 +156,7 @@ private slots:
         Rig rig;
         Ttallylist tally(rig.dir.filePath(QStringLiteral("tally.tld")));
         rig.chat.setWindows({&tally, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
-        rig.chat.session().myName = QStringLiteral("You");
+        rig.chat.session().setMyName(QStringLiteral("You"));
         feed(rig.chat, {"CMD_sendlogininfo+3", "CMD_newplayerinfo+3+You", "CMD_newplayerinfo+1+<Waiting>",
                         "CMD_newplayerinfo+2+Bob"});
         rig.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger();
@@ -228,7 +228,7 @@ private slots:
         // The two status lines hide under the Start Game button.
         ClientSession &s = rig.chat.session();
         for (const bool start : {true, false, true}) {
-            s.buttonStartVisible = start;
+            s.showStartGame(start);
             rig.chat.refresh();
             QCOMPARE(rig.widget(QStringLiteral("button_start"))->isVisible(), start);
             QCOMPARE(rig.label(QStringLiteral("label_status"))->isVisible(), !start);
@@ -263,7 +263,7 @@ private slots:
         rig.chat.setSoundOutput(&sounds);
         rig.chat.loadinifile();
         ClientSession &s = rig.chat.session();
-        QVERIFY(s.playSounds && s.playChatterSounds); // a missing key turns chatter on
+        QVERIFY(s.state().playSounds && s.state().playChatterSounds); // a missing key turns chatter on
         auto item = [&rig](const char *name) { return rig.chat.findChild<QAction *>(QLatin1String(name)); };
         item("PlaySounds1")->trigger();
         item("New1")->trigger();
@@ -279,7 +279,7 @@ private slots:
         QVERIFY(!item("N12")->isChecked());
 
         // With Play Sounds off game events are silent; chatter still plays.
-        s.myName = QStringLiteral("You");
+        s.setMyName(QStringLiteral("You"));
         QByteArray bytes;
         for (const char *m : {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
                               "CMD_nextplayer+1+", "CMD_playasound+1+wave3+"})
@@ -337,7 +337,7 @@ private slots:
     {
         Rig rig;
         const QByteArray markup = "<h1>Big</h1><a href=\"http://127.0.0.1/\">link</a>";
-        rig.chat.session().myName = QStringLiteral("You");
+        rig.chat.session().setMyName(QStringLiteral("You"));
         feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+" + markup,
                         "CMD_startgame+" + markup + "+2+1+", "CMD_hisscore+2+" + markup + "+1+",
                         "CMD_winner+" + markup + "+"});
@@ -400,7 +400,7 @@ private slots:
         QCOMPARE(rig.chat.findChild<QMessageBox *>()->text(), QStringLiteral("Game is full"));
         QCOMPARE(rig.chat.findChild<QMessageBox *>()->textFormat(), Qt::PlainText);
         QCOMPARE(rig.spylist.entries().size(), 5);
-        QCOMPARE(rig.spylist.entries(), rig.chat.session().spectators);
+        QCOMPARE(rig.spylist.entries(), rig.chat.session().state().spectators);
         QVERIFY(rig.chat.chatView()->document()->blockCount() <= ChatView::MaxLines);
         QVERIFY(rig.chat.isVisible()); // still waiting for the player to read the box
     }
@@ -486,8 +486,9 @@ private slots:
         Rig rig;
         QList<QByteArray> sent;
         connect(&rig.chat.session(), &ClientSession::send, [&sent](const QByteArray &m) { sent.append(m); });
-        rig.chat.session().loggedIn = true;
-        rig.chat.session().mySeat = 2;
+        feed(rig.chat, {"CMD_sendlogininfo+2"});
+        sent.clear();
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host took the login
         auto *input = rig.chat.findChild<QLineEdit *>(QStringLiteral("mychat"));
         QCOMPARE(input->text(), QStringLiteral("<Enter Chat Here>"));
         QTest::keyClick(input, Qt::Key_Return); // the untouched greeting sends nothing

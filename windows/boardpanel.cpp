@@ -128,9 +128,9 @@ void BoardPanel::buildGrid()
     m_panelGenerating->setGeometry(9, 122, 441, 41);
     m_panelGenerating->setAutoFillBackground(true);
     m_labelGenerating[1] = makeLabel(m_panelGenerating, "label_generating2", QRect(104, 11, 330, 20),
-                                     m_session.generatingText, 16, Qt::gray);
+                                     m_session.state().generatingText, 16, Qt::gray);
     m_labelGenerating[0] = makeLabel(m_panelGenerating, "label_generating", QRect(103, 12, 330, 20),
-                                     m_session.generatingText, 16, Qt::black);
+                                     m_session.state().generatingText, 16, Qt::black);
     m_panelGenerating->hide();
 }
 
@@ -175,19 +175,19 @@ void BoardPanel::buildLabelsAndButtons()
 {
     const QColor maroon(128, 0, 0);
     m_labelTeamgame = makeLabel(this, "label_teamgame", QRect(493, 29, 105, 16),
-                                m_session.labelTeamgame, 13, maroon, Qt::AlignCenter);
-    m_labelScore = makeLabel(this, "label_score", QRect(612, 29, 82, 16), m_session.labelScore,
+                                m_session.state().labelTeamgame, 13, maroon, Qt::AlignCenter);
+    m_labelScore = makeLabel(this, "label_score", QRect(612, 29, 82, 16), m_session.state().labelScore,
                              11, maroon, Qt::AlignCenter);
     m_labelStatus = makeLabel(this, "label_status", QRect(491, 136, 214, 16),
-                              m_session.labelStatus, 13, Qt::black, Qt::AlignCenter);
-    m_labelLeft = makeLabel(this, "label_left", QRect(491, 150, 214, 16), m_session.labelLeft,
+                              m_session.state().labelStatus, 13, Qt::black, Qt::AlignCenter);
+    m_labelLeft = makeLabel(this, "label_left", QRect(491, 150, 214, 16), m_session.state().labelLeft,
                             11, Qt::black, Qt::AlignCenter);
     m_labelPuzzletype = makeLabel(this, "label_puzzletype", QRect(36, 464, 97, 16),
-                                  m_session.labelPuzzletype, 13, maroon);
+                                  m_session.state().labelPuzzletype, 13, maroon);
     m_labelTimer = makeLabel(this, "label_timer", QRect(153, 462, 148, 19),
-                             m_session.labelTimer, 16, Qt::black, Qt::AlignCenter);
+                             m_session.state().labelTimer, 16, Qt::black, Qt::AlignCenter);
     m_labelGametype = makeLabel(this, "label_gametype", QRect(312, 463, 118, 16),
-                                m_session.labelGametype, 13, maroon, Qt::AlignRight | Qt::AlignVCenter);
+                                m_session.state().labelGametype, 13, maroon, Qt::AlignRight | Qt::AlignVCenter);
 
     auto *start = new Widgets::PictureButton(QStringLiteral("Start Game"), this);
     start->setObjectName(QStringLiteral("button_start"));
@@ -252,7 +252,7 @@ void BoardPanel::seatContextMenu(int seat, const QPoint &globalPos)
 
 void BoardPanel::refresh()
 {
-    const ClientSession &s = m_session;
+    const SessionState &s = m_session.state();
     for (int seat = 1; seat <= 4; ++seat) {
         m_playerName[seat]->setText(s.seats[seat].name);
         m_playerName[seat]->setVisible(s.seats[seat].nameVisible);

@@ -19,7 +19,7 @@ BoardView::BoardView(ClientSession *session, QWidget *parent) : QWidget(parent),
 void BoardView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    const BoardState &board = m_session->board;
+    const BoardState &board = m_session->state().board;
     // Column by column: each cell blank first, then its digit or its pencil
     // marks; after each column, the frame of the box with that number.
     for (int c = 1; c <= 9; ++c) {

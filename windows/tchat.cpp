@@ -110,7 +110,7 @@ void Tchat::setWindows(const Windows &windows)
 {
     m_windows = windows;
     if (m_windows.about)
-        m_session.versionText = m_windows.about->versionText();
+        m_session.setVersionText(m_windows.about->versionText());
     if (m_windows.server && m_windows.about) {
         Tabout *about = m_windows.about;
         m_windows.server->setVersionSource([about] { return about->versionText().toUtf8(); });
@@ -144,7 +144,7 @@ void Tchat::setWindows(const Windows &windows)
     m_synced = windowSettings();
     if (m_windows.gamestart) {
         connect(m_windows.gamestart, &Tgamestart::startRequested, this, [this](int gameType, int puzzle) {
-            m_link->send(Msg::startGame(m_session.myName.toUtf8(), gameType, puzzle));
+            m_link->send(Msg::startGame(m_session.state().myName.toUtf8(), gameType, puzzle));
             saveinifile();
         });
     }
@@ -158,19 +158,19 @@ void Tchat::connectActions()
     connect(a.startGame, &QAction::triggered, &m_session, &ClientSession::startGameClick);
     connect(a.exit, &QAction::triggered, this, &QWidget::close);
     connect(a.playSounds, &QAction::triggered, this, [this](bool on) {
-        m_session.playSounds = on;
+        m_session.setPlaySounds(on);
         saveinifile();
     });
     connect(a.playChatter, &QAction::triggered, this, [this](bool on) {
-        m_session.playChatterSounds = on;
+        m_session.setPlayChatterSounds(on);
         saveinifile();
     });
     connect(a.classic, &QAction::triggered, this, [this] {
-        m_session.turnSound = 0;
+        m_session.setTurnSound(0);
         saveinifile();
     });
     connect(a.turnNew, &QAction::triggered, this, [this] {
-        m_session.turnSound = 1;
+        m_session.setTurnSound(1);
         saveinifile();
     });
     connect(a.clicking, &QAction::triggered, this, [this] { m_session.input().setSelectMode(0); });
@@ -188,7 +188,7 @@ void Tchat::connectActions()
     connect(a.clearChat, &QAction::triggered, m_chat, &ChatPanel::clearChat);
     connect(a.justWatch, &QAction::triggered, this, [this] {
         // The check mark follows the host's answer, not the click.
-        m_actions->justWatch->setChecked(m_session.justWatchChecked);
+        m_actions->justWatch->setChecked(m_session.state().justWatchChecked);
         m_session.justWatchClick();
     });
     connect(a.viewTally, &QAction::triggered, this, [this] {
@@ -243,9 +243,9 @@ ChatView *Tchat::chatView() const
 void Tchat::refresh()
 {
     m_board->refresh();
-    m_actions->startGame->setEnabled(m_session.startGameEnabled);
-    m_actions->justWatch->setChecked(m_session.justWatchChecked);
-    m_actions->markSelectMode(m_session.selectMode);
+    m_actions->startGame->setEnabled(m_session.state().startGameEnabled);
+    m_actions->justWatch->setChecked(m_session.state().justWatchChecked);
+    m_actions->markSelectMode(m_session.state().selectMode);
 }
 
 // ---- messages ----
@@ -365,19 +365,19 @@ void Tchat::loadinifile()
         else
             m_windows.gamestart->checkpuzzletype(0);
     }
-    m_session.selectMode = s.select == Settings::SelectMode::Typing ? 1 : 0;
+    m_session.loadSelectMode(s.select == Settings::SelectMode::Typing ? 1 : 0);
     QStringList loaded;
     for (int i = 0; i < 9; ++i)
         loaded.append(s.phrases[size_t(i)]);
     m_chat->setPhrases(loaded);
-    m_session.playSounds = s.playSounds;
+    m_session.setPlaySounds(s.playSounds);
     m_actions->playSounds->setChecked(s.playSounds);
     const QRect stored(s.left, s.top, s.width, s.height);
     setBounds(placeOnScreen(stored));
     m_remembered = stored;
-    m_session.turnSound = s.turnSound == Settings::TurnSound::New ? 1 : 0;
-    m_actions->markTurnSound(m_session.turnSound);
-    m_session.playChatterSounds = s.chatterSounds;
+    m_session.setTurnSound(s.turnSound == Settings::TurnSound::New ? 1 : 0);
+    m_actions->markTurnSound(m_session.state().turnSound);
+    m_session.setPlayChatterSounds(s.chatterSounds);
     m_actions->playChatter->setChecked(s.chatterSounds);
     m_synced = s;
     refresh();
@@ -394,18 +394,18 @@ Settings Tchat::windowSettings() const
         s.gameType = marked ? std::optional<int>(marked) : std::nullopt;
         s.puzzleType = m_windows.gamestart->puzzleType();
     }
-    s.select = m_session.selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
+    s.select = m_session.state().selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
     const QStringList phrases = m_chat->phrases();
     for (int i = 0; i < Settings::PhraseCount; ++i)
         s.phrases[size_t(i)] = phrases.value(i);
-    s.playSounds = m_session.playSounds;
+    s.playSounds = m_session.state().playSounds;
     const QRect r = bounds();
     s.left = r.x();
     s.top = r.y();
     s.width = r.width();
     s.height = r.height();
-    s.turnSound = m_session.turnSound == 1 ? Settings::TurnSound::New : Settings::TurnSound::Classic;
-    s.chatterSounds = m_session.playChatterSounds;
+    s.turnSound = m_session.state().turnSound == 1 ? Settings::TurnSound::New : Settings::TurnSound::Classic;
+    s.chatterSounds = m_session.state().playChatterSounds;
     return s;
 }
 
@@ -438,8 +438,8 @@ QStringList Tchat::opponentNames() const
 {
     QStringList names;
     for (int seat = 1; seat <= 4; ++seat) {
-        if (m_session.seats[seat].occupied && seat != m_session.mySeat)
-            names.append(m_session.seats[seat].name);
+        if (m_session.state().seats[seat].occupied && seat != m_session.state().mySeat)
+            names.append(m_session.state().seats[seat].name);
     }
     return names;
 }

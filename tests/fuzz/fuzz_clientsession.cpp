@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static QCoreApplication app(argc, argv);
 
     ClientSession s;
-    s.myName = s.loginName = QStringLiteral("Ann");
-    s.isHost = true;
+    s.setMyName(QStringLiteral("Ann"));
+    s.setLoginName(QStringLiteral("Ann"));
+    s.setIsHost(true);
     QByteArray start;
     for (const char *m : {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Ann+1+2+",
                           "CMD_theboard+2+1+1+5+9+9+3", "CMD_nextplayer+2+"})
