@@ -22,19 +22,6 @@ BoardInput::BoardInput(ClientSession &session) : m_s(session)
 {
 }
 
-void BoardInput::hideChoosers()
-{
-    m_s.editFillVisible = false;
-    m_s.imageSelectVisible = false;
-    m_s.imagePencilVisible = false;
-}
-
-void BoardInput::showCheckButtons(bool visible)
-{
-    m_s.buttonCheckVisible = visible;
-    m_s.buttonClearVisible = visible;
-}
-
 int BoardInput::columnAt(int x)
 {
     if (x < 0)
@@ -74,9 +61,9 @@ void BoardInput::boardMouseUp(Qt::MouseButton button, int x, int y)
 {
     if (m_s.boardLocked())
         return;
-    hideChoosers();
+    m_s.hideChoosers();
     if (!m_s.seated() || !m_s.gameInProgress) {
-        showCheckButtons(false);
+        m_s.showCheckButtons(false);
         emit m_s.changed();
         return;
     }
@@ -111,10 +98,10 @@ void BoardInput::boardMouseUp(Qt::MouseButton button, int x, int y)
 
 BoardCell *BoardInput::stripCell()
 {
-    hideChoosers();
+    m_s.hideChoosers();
     if (m_s.mySeat > ClientSession::SeatCount) {
         // A watcher's release only takes the buttons away.
-        showCheckButtons(false);
+        m_s.showCheckButtons(false);
         return nullptr;
     }
     BoardCell *cell = m_s.board.selected();
@@ -130,7 +117,7 @@ void BoardInput::image_selectMouseUp(int x, int y)
     if (cell && choice >= 0 && choice != cell->value) {
         cell->value = choice;
         m_s.board.clearMarks(m_s.board.selectedColumn, m_s.board.selectedRow);
-        showCheckButtons(true);
+        m_s.showCheckButtons(true);
         m_s.editFillText.clear();
         m_s.playsounds(QStringLiteral("putnum"));
     }
@@ -160,7 +147,7 @@ void BoardInput::edit_fillChange(const QString &text)
     m_s.editFillVisible = false;
     m_s.imageSelectVisible = false;
     if (m_s.mySeat > ClientSession::SeatCount) {
-        showCheckButtons(false);
+        m_s.showCheckButtons(false);
         emit m_s.changed();
         return;
     }
@@ -172,7 +159,7 @@ void BoardInput::edit_fillChange(const QString &text)
     const QChar ch = text.at(0);
     if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) {
         cell->value = ch.unicode() - '0';
-        showCheckButtons(true);
+        m_s.showCheckButtons(true);
         m_s.editFillText.clear();
         m_s.playsounds(QStringLiteral("putnum"));
     } else {
@@ -188,9 +175,9 @@ void BoardInput::typeDigit(int digit)
     BoardCell *cell = m_s.board.selected();
     if (!cell || cell->value > 9 || digit < 0 || digit > 9 || cell->value == digit)
         return;
-    hideChoosers();
+    m_s.hideChoosers();
     cell->value = digit;
-    showCheckButtons(true);
+    m_s.showCheckButtons(true);
     m_s.playsounds(QStringLiteral("putnum"));
     emit m_s.changed();
 }
@@ -206,7 +193,7 @@ void BoardInput::moveSelection(int dColumn, int dRow)
         m_s.board.selectedColumn = qBound(1, m_s.board.selectedColumn + dColumn, 9);
         m_s.board.selectedRow = qBound(1, m_s.board.selectedRow + dRow, 9);
     }
-    hideChoosers();
+    m_s.hideChoosers();
     emit m_s.changed();
 }
 
@@ -215,7 +202,7 @@ void BoardInput::button_clearClick()
     if (m_s.boardLocked())
         return;
     if (m_s.mySeat > ClientSession::SeatCount) {
-        showCheckButtons(false);
+        m_s.showCheckButtons(false);
         emit m_s.changed();
         return;
     }

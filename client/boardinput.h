@@ -28,9 +28,6 @@ public:
     void typeDigit(int digit);
     void moveSelection(int dColumn, int dRow);
 
-    void hideChoosers();
-    void showCheckButtons(bool visible);
-
     // The cell under a point of the board (0: none), and a strip's choice
     // under a point (-1: none; 0 the eraser).
     static int columnAt(int x);

@@ -318,7 +318,7 @@ void ClientSession::startthegame(FieldReader &f)
 {
     board.clearSelection();
     board.penaltyTicks = 0;
-    m_input.hideChoosers();
+    hideChoosers();
     labelLeft.clear();
     stopClock();
     clockMode = 0;
@@ -326,7 +326,7 @@ void ClientSession::startthegame(FieldReader &f)
     panelPenaltyVisible = false;
     generatingMark = false;
     buttonStartVisible = false;
-    m_input.showCheckButtons(false);
+    showCheckButtons(false);
     justWatchChecked = false;
     panelWinnerVisible = false;
 
@@ -432,7 +432,7 @@ void ClientSession::checkresult(FieldReader &f)
     if (misplaced > 0 && gameTypeCode == "3") {
         board.penaltyTicks = 5;
         panelPenaltyVisible = true;
-        m_input.hideChoosers();
+        hideChoosers();
     }
 }
 

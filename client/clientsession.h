@@ -81,6 +81,9 @@ struct SessionState
     bool imageSelectVisible = false;
     bool imagePencilVisible = false;
     bool editFillVisible = false;
+    // Closes the number strip, the pencil strip and the typing box.
+    void hideChoosers() { editFillVisible = imageSelectVisible = imagePencilVisible = false; }
+    void showCheckButtons(bool visible) { buttonCheckVisible = buttonClearVisible = visible; }
     bool panelGeneratingVisible = false;
     bool panelWinnerVisible = false;
     bool panelPenaltyVisible = false;
