@@ -63,6 +63,9 @@ for d in "$prefix"/share/applications/*.desktop; do
 done
 appstreamcli validate --no-net --explain "$prefix/share/metainfo/$id.metainfo.xml" \
     || bad "appstreamcli rejects the metainfo"
+# The tree as a whole: the metainfo's launchables and icon are installed too.
+appstreamcli validate-tree --no-net "$prefix" >"$work/tree.log" 2>&1 \
+    || bad "appstreamcli rejects the installed tree: $(cat "$work/tree.log")"
 grep -q "<release version=\"$("$prefix/bin/sudoku" --version | awk '{print $2}')\"" \
     "$prefix/share/metainfo/$id.metainfo.xml" || bad "the metainfo's release is not the program's version"
 # The manual pages format without a warning.
