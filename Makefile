@@ -2,15 +2,19 @@
 # make test  : install what is missing, build, run every test (headless)
 # make test-asan : the tests again under AddressSanitizer + UndefinedBehaviorSanitizer
 # make fuzz-smoke : run each libFuzzer target briefly
+# make install [PREFIX=/usr/local] [DESTDIR=...] : build, then install the programs,
+#              desktop entries, icons, metainfo and manual pages
+# make uninstall : remove exactly the files the last install listed
 # The sanitizer build uses clang and holds the tests and the fuzz targets both.
 
 BUILD      ?= build
 BUILD_SAN  ?= build-san
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
+PREFIX     ?= /usr/local
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test build-san test-asan fuzz-smoke bench clean
+.PHONY: all deps build run test install uninstall build-san test-asan fuzz-smoke bench clean
 
 all: build
 
@@ -28,6 +32,14 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# cmake --install lists every file it wrote (DESTDIR included) in the build folder.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "$(BUILD)/install_manifest.txt: nothing was installed from this build" >&2; exit 1; }
+	xargs -r -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
 
 $(BUILD_SAN)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSUDOKU_FUZZ=ON -DSUDOKU_BENCH=OFF -DSUDOKU_WERROR=ON

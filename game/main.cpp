@@ -1,6 +1,8 @@
 #include "app/appfolders.h"
 #include "app/singleinstance.h"
 #include "app/soundplayer.h"
+#include "base/commandline.h"
+#include "base/gamedefaults.h"
 #include "windows/tchat.h"
 #include "windows/tabout.h"
 #include "windows/tdownload.h"
@@ -14,6 +16,7 @@
 #include "windows/ttallylist.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -22,6 +25,22 @@
 #include <unistd.h>
 
 namespace {
+
+const char Usage[] =
+    "Usage: sudoku [NAME ADDRESS ROLE]\n"
+    "       sudoku --help | --version\n"
+    "\n"
+    "A Sudoku for up to four players at once. Without parameters it starts a\n"
+    "solo game. The lobby (sudoku-lobby) starts it with three parameters:\n"
+    "  NAME     the player's name\n"
+    "  ADDRESS  the host's address, used when joining\n"
+    "  ROLE     \"true\": host the game on TCP port 7772; anything else: join\n"
+    "           the host at ADDRESS\n"
+    "\n"
+    "Options, read only when the first argument begins with \"-\":\n"
+    "  -h, --help     print this help and exit\n"
+    "  -v, --version  print the version and exit\n"
+    "Qt's own options (-platform, -display, -style, ...) are accepted too.\n";
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -55,8 +74,17 @@ void closeOnSignals(QWidget *window)
 
 int main(int argc, char **argv)
 {
+    const int answered = CommandLine::answer(argc, argv, "sudoku", Game::VersionText, Usage);
+    if (answered != CommandLine::Proceed)
+        return answered;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("sudoku"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.sudokugame.Sudoku"));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/io.github.sudokugame.Sudoku.png").arg(size));
+    QApplication::setWindowIcon(icon);
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance(QStringLiteral("kivnerb"));

@@ -9,6 +9,7 @@ PACKAGES=(
   libsimpleini-dev libcurl4-openssl-dev libjpeg62-turbo-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick fonts-liberation2 openbox x11-utils
+  desktop-file-utils appstream man-db iproute2 util-linux
   qt6-qpa-plugins libbenchmark-dev
 )
 

@@ -5,13 +5,17 @@
 // pencil marks, grid, number and pencil strips) and both JPEGs on one sheet
 // for a look by eye.
 //
-// Usage: makeart OUTDIR | makeart --sheet FILE.png [JPEGDIR]
+// With --icons DIR NAME it writes the program icon as an icon theme folder:
+// DIR/NxN/NAME.png for the usual sizes and DIR/scalable/NAME.svg.
+//
+// Usage: makeart OUTDIR | makeart --sheet FILE.png [JPEGDIR] | makeart --icons DIR NAME
 // Runs headless: QT_QPA_PLATFORM=offscreen makeart resources/pictures
 
 #include "client/boardgeometry.h"
 #include "ui/boardart.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -445,6 +449,162 @@ QImage sheet(const QString &jpegDir)
     return out;
 }
 
+
+// The program icon: a maroon tile holding a white board with its three by
+// three boxes, a few given digits and three cells in the seat colours. The
+// icon is a list of filled shapes on a 256-unit square, so that the PNGs and
+// the SVG are drawn from the same outlines. Below 48 pixels the cell lines
+// and the digits would blur into grey; those sizes keep the boxes and the
+// coloured cells only.
+struct IconShape
+{
+    QPainterPath path;
+    QColor fill;
+};
+
+QPainterPath rectPath(const QRectF &r)
+{
+    QPainterPath path;
+    path.addRect(r);
+    return path;
+}
+
+QList<IconShape> iconShapes(bool detailed)
+{
+    QList<IconShape> shapes;
+    QPainterPath tile;
+    tile.addRoundedRect(QRectF(8, 8, 240, 240), 40, 40);
+    shapes.append({tile, Maroon});
+    const QRectF board(32, 32, 192, 192);
+    shapes.append({rectPath(board), Qt::white});
+
+    const qreal cell = board.width() / 9.0;
+    auto cellRect = [&](int col, int row) {
+        return QRectF(board.left() + col * cell, board.top() + row * cell, cell, cell);
+    };
+    // Cells in the seat colours, one in each of three boxes.
+    const struct { int col, row; QColor colour; } marked[] = {
+        {1, 1, QColor(90, 130, 230)}, {4, 4, QColor(235, 170, 40)}, {7, 7, QColor(70, 170, 90)}};
+    for (const auto &m : marked) {
+        const QRectF r = detailed ? cellRect(m.col, m.row) : cellRect(m.col - 1, m.row - 1).united(cellRect(m.col + 1, m.row + 1));
+        shapes.append({rectPath(r), detailed ? m.colour : m.colour.lighter(115)});
+    }
+
+    if (detailed) {
+        QPainterPath thin;
+        for (int i = 1; i < 9; ++i) {
+            if (i % 3 == 0)
+                continue;
+            const qreal at = board.left() + i * cell;
+            thin.addRect(QRectF(at - 1.5, board.top(), 3, board.height()));
+            thin.addRect(QRectF(board.left(), at - 1.5, board.width(), 3));
+        }
+        thin.setFillRule(Qt::WindingFill);
+        shapes.append({thin, QColor(150, 150, 150)});
+
+        // The givens: digits in the board's ink, made into outlines so the
+        // SVG needs no font.
+        const struct { int col, row; char digit; } givens[] = {
+            {0, 0, '5'}, {4, 1, '3'}, {8, 0, '7'}, {2, 3, '9'}, {6, 4, '1'},
+            {1, 6, '8'}, {5, 7, '2'}, {3, 8, '6'}, {8, 8, '4'}, {7, 2, '2'}, {0, 5, '4'}};
+        QFont font = sans(int(cell * 0.9));
+        const QFontMetricsF metrics(font);
+        QPainterPath digits;
+        for (const auto &g : givens) {
+            const QString text(QLatin1Char(g.digit));
+            const QRectF r = cellRect(g.col, g.row);
+            const QRectF ink = metrics.tightBoundingRect(text);
+            const QPointF origin(r.center().x() - ink.center().x(), r.center().y() - ink.center().y());
+            digits.addText(origin, font, text);
+        }
+        digits.setFillRule(Qt::WindingFill);
+        shapes.append({digits, QColor(30, 30, 120)});
+    }
+
+    const qreal boxLine = detailed ? 7 : 14;
+    QPainterPath boxes;
+    for (int i = 1; i < 3; ++i) {
+        const qreal at = board.left() + i * board.width() / 3.0;
+        boxes.addRect(QRectF(at - boxLine / 2, board.top(), boxLine, board.height()));
+        boxes.addRect(QRectF(board.left(), at - boxLine / 2, board.width(), boxLine));
+    }
+    boxes.setFillRule(Qt::WindingFill);
+    shapes.append({boxes, Maroon});
+    return shapes;
+}
+
+QImage iconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    p.setPen(Qt::NoPen);
+    for (const IconShape &shape : iconShapes(size >= 48)) {
+        p.setBrush(shape.fill);
+        p.drawPath(shape.path);
+    }
+    return image;
+}
+
+QString svgNumber(qreal value)
+{
+    return QString::number(std::round(value * 100) / 100, 'g', 8);
+}
+
+QString svgPathData(const QPainterPath &path)
+{
+    QString d;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QString xy = svgNumber(e.x) + u' ' + svgNumber(e.y);
+        if (e.isMoveTo()) {
+            if (i > 0)
+                d += QStringLiteral("Z");
+            d += u'M' + xy;
+        } else if (e.isLineTo()) {
+            d += u'L' + xy;
+        } else if (e.isCurveTo()) {
+            const QPainterPath::Element c2 = path.elementAt(i + 1);
+            const QPainterPath::Element end = path.elementAt(i + 2);
+            d += u'C' + xy + u' ' + svgNumber(c2.x) + u' ' + svgNumber(c2.y) + u' ' + svgNumber(end.x) + u' '
+                 + svgNumber(end.y);
+            i += 2;
+        }
+    }
+    return d + QStringLiteral("Z");
+}
+
+QByteArray iconSvg()
+{
+    QString svg = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+                                 "viewBox=\"0 0 256 256\">\n");
+    for (const IconShape &shape : iconShapes(true)) {
+        svg += QStringLiteral("  <path fill=\"%1\" fill-rule=\"%2\" d=\"%3\"/>\n")
+                   .arg(shape.fill.name(), shape.path.fillRule() == Qt::OddEvenFill ? QStringLiteral("evenodd")
+                                                                                     : QStringLiteral("nonzero"),
+                        svgPathData(shape.path));
+    }
+    svg += QStringLiteral("</svg>\n");
+    return svg.toUtf8();
+}
+
+// Writes the icon theme's files under dir: NxN/PNAME.png and scalable/NAME.svg.
+bool writeIcons(const QDir &dir, const QString &name)
+{
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString sub = QStringLiteral("%1x%1").arg(size);
+        if (!dir.mkpath(sub) || !iconImage(size).save(dir.filePath(sub + u'/' + name + QStringLiteral(".png"))))
+            return false;
+    }
+    if (!dir.mkpath(QStringLiteral("scalable")))
+        return false;
+    QFile svg(dir.filePath(QStringLiteral("scalable/") + name + QStringLiteral(".svg")));
+    return svg.open(QIODevice::WriteOnly) && svg.write(iconSvg()) > 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -455,8 +615,10 @@ int main(int argc, char **argv)
         const QString jpegDir = args.size() >= 4 ? args.at(3) : QString();
         return sheet(jpegDir).save(args.at(2)) ? 0 : 1;
     }
+    if (args.size() == 4 && args.at(1) == QStringLiteral("--icons"))
+        return writeIcons(QDir(args.at(2)), args.at(3)) ? 0 : 1;
     if (args.size() != 2) {
-        std::fprintf(stderr, "usage: makeart OUTDIR | makeart --sheet FILE.png [JPEGDIR]\n");
+        std::fprintf(stderr, "usage: makeart OUTDIR | makeart --sheet FILE.png [JPEGDIR] | makeart --icons DIR NAME\n");
         return 2;
     }
     const QDir dir(args.at(1));

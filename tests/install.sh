@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# An installed copy behaves like a Linux application: `cmake --install` into
+# a temporary prefix puts the programs, desktop entries, icons, metainfo and
+# manual pages where a desktop looks for them, the distribution's validators
+# accept them, the installed game starts and logs in to its own solo host and
+# ends cleanly on SIGTERM, and `make uninstall` removes what was installed.
+# Runs on its own X server and in its own network namespace (the game listens
+# on its fixed port).
+#   tests/install.sh SOURCE_DIR BUILD_DIR [SCREENSHOT.png]
+set -euo pipefail
+
+if [ "${1:-}" != "--inner" ]; then
+    exec unshare -n bash "$0" --inner "$@"
+fi
+shift
+ip link set lo up
+src=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+shot=${3:-}
+
+work=$(mktemp -d)
+pids=()
+# cmake --install writes its list into the build folder: the player's own
+# `make install` list must survive this test.
+manifest=$build/install_manifest.txt
+[ -f "$manifest" ] && cp -p "$manifest" "$work/manifest.saved"
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    if [ -f "$work/manifest.saved" ]; then cp -p "$work/manifest.saved" "$manifest"; else rm -f "$manifest"; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail=0
+bad() { echo "FAIL: $*"; fail=1; }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+id=io.github.sudokugame.Sudoku
+expected=(
+    bin/sudoku bin/sudoku-lobby bin/wrzl
+    share/applications/$id.desktop share/applications/$id.Lobby.desktop
+    share/metainfo/$id.metainfo.xml
+    share/icons/hicolor/scalable/apps/$id.svg
+    share/man/man6/sudoku.6 share/man/man6/sudoku-lobby.6 share/man/man1/wrzl.1
+)
+for size in 16 22 24 32 48 64 128 256; do
+    expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+    # Each PNG is of the size its folder names.
+    got=$(identify -format '%wx%h' "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" 2>/dev/null || true)
+    [ "$got" = "${size}x${size}" ] || bad "the ${size}px icon is $got"
+done
+for f in "${expected[@]}"; do
+    [ -f "$prefix/$f" ] || bad "not installed: $f"
+done
+for p in sudoku sudoku-lobby wrzl; do
+    [ -x "$prefix/bin/$p" ] || bad "$p is not executable"
+done
+
+# The validators a distribution runs.
+for d in "$prefix"/share/applications/*.desktop; do
+    desktop-file-validate "$d" || bad "desktop-file-validate rejects $(basename "$d")"
+done
+appstreamcli validate --no-net --explain "$prefix/share/metainfo/$id.metainfo.xml" \
+    || bad "appstreamcli rejects the metainfo"
+# The tree as a whole: the metainfo's launchables and icon are installed too.
+appstreamcli validate-tree --no-net "$prefix" >"$work/tree.log" 2>&1 \
+    || bad "appstreamcli rejects the installed tree: $(cat "$work/tree.log")"
+grep -q "<release version=\"$("$prefix/bin/sudoku" --version | awk '{print $2}')\"" \
+    "$prefix/share/metainfo/$id.metainfo.xml" || bad "the metainfo's release is not the program's version"
+# The manual pages format without a warning.
+for page in man6/sudoku.6 man6/sudoku-lobby.6 man1/wrzl.1; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$prefix/share/man/$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || bad "$page: $warnings"
+done
+
+# The installed game, with a private home, on its own X server.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display")"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+if [ -n "$shot" ]; then
+    openbox >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+fi
+
+# Started through PATH, as a desktop would, from an unrelated folder.
+(cd "$work" && PATH="$prefix/bin:$PATH" QT_QPA_PLATFORM=xcb exec sudoku) >"$work/out.txt" 2>&1 &
+game=$!
+pids+=($game)
+timeout 30 xdotool search --sync --onlyvisible --name '^Sudoku$' >/dev/null || bad "no window named Sudoku"
+logged_in=0
+for _ in $(seq 300); do
+    if ss -Hltn 'sport = :7772' | grep -q '127.0.0.1:7772' \
+        && ss -Htn state established '( sport = :7772 or dport = :7772 )' | grep -q .; then
+        logged_in=1
+        break
+    fi
+    sleep 0.1
+done
+[ "$logged_in" = 1 ] || bad "the game did not listen on 127.0.0.1:7772 with a connection to it"
+# The window carries the installed icon and the desktop entry's name.
+xprop -id "$(xdotool search --onlyvisible --name '^Sudoku$' | head -1)" _NET_WM_ICON >"$work/icon.txt" 2>&1 || true
+grep -q '_NET_WM_ICON(CARDINAL)' "$work/icon.txt" || bad "the window has no icon"
+if [ -n "$shot" ]; then
+    for _ in $(seq 50); do xdotool search --onlyvisible --name '^Download The' >/dev/null && break; sleep 0.1; done
+    import -window root "$shot"
+fi
+
+kill -TERM "$game"
+status=0
+wait "$game" || status=$?
+[ "$status" -eq 0 ] || bad "the game ended with status $status on SIGTERM: $(tail -5 "$work/out.txt")"
+
+# The installed game finds the installed lobby beside itself: "Play with
+# Others" in the download window starts it and ends the game.
+(cd "$work" && PATH="$prefix/bin:$PATH" QT_QPA_PLATFORM=xcb exec sudoku) >"$work/out2.txt" 2>&1 &
+game=$!
+pids+=($game)
+dl=$(timeout 30 xdotool search --sync --onlyvisible --name '^Download The' | head -1)
+read -r x y < <(xwininfo -id "$dl" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+xdotool mousemove $((x + 587)) $((y + 438)) click 1
+lobby=""
+for _ in $(seq 100); do
+    for exe in /proc/[0-9]*/exe; do
+        if [ "$(readlink "$exe" 2>/dev/null)" = "$prefix/bin/sudoku-lobby" ]; then
+            lobby=${exe#/proc/}; lobby=${lobby%/exe}
+        fi
+    done
+    [ -n "$lobby" ] && break
+    sleep 0.1
+done
+if [ -n "$lobby" ]; then
+    pids+=($lobby)
+    timeout 30 tail --pid="$game" -f /dev/null || bad "the game did not end after starting the lobby"
+    kill -TERM "$lobby"
+else
+    bad "Play with Others did not start $prefix/bin/sudoku-lobby"
+fi
+
+# make uninstall removes exactly the files the install listed.
+make -s -C "$src" BUILD="$build" uninstall >/dev/null
+while IFS= read -r f; do
+    [ ! -e "$f" ] || bad "left behind by uninstall: $f"
+done <"$manifest"
+# What stays is only what the game itself wrote beside its program.
+left=$(cd "$prefix" && find . -type f | grep -vE '^\./bin/(brenviklobby\.ini|sudokutally\.tld)$' || true)
+[ -z "$left" ] || bad "files remain after uninstall: $left"
+exit $fail
