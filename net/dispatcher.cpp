@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-Dispatcher::Dispatcher(int intervalMs, QObject *parent) : QObject(parent)
+Dispatcher::Dispatcher(int intervalMs, QObject *parent) : QObject(parent), m_interval(intervalMs)
 {
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -23,8 +23,10 @@ void Dispatcher::enqueue(const QByteArray &text, int origin)
         m_turns.push_back(origin);
     queue.push_back(text);
     ++m_size;
-    if (!m_timer.isActive())
-        m_timer.start();
+    if (!m_timer.isActive()) {
+        const qint64 since = m_lastTake.isValid() ? m_lastTake.elapsed() : m_interval;
+        m_timer.start(int(std::max<qint64>(0, m_interval - since)));
+    }
 }
 
 int Dispatcher::pendingFrom(int origin) const
@@ -63,6 +65,9 @@ bool Dispatcher::dispatchOne()
         m_timer.stop();
         return false;
     }
+    m_lastTake.start();
+    if (m_timer.isActive() && m_timer.interval() != m_interval)
+        m_timer.start(m_interval); // after a first entry taken early, the usual pace
     const int origin = m_turns.front();
     m_turns.pop_front();
     const auto queue = m_queues.find(origin);

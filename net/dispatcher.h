@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QTimer>
@@ -31,7 +32,9 @@ public:
     // in the program, a list in tests).
     void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
 
-    // Queues one message text; starts the timer if it was idle.
+    // Queues one message text. An entry that finds the queue idle is taken at
+    // the next turn of the event loop when the last one was taken at least a
+    // tick ago, else when that tick is up: the pace stays one entry a tick.
     void enqueue(const QByteArray &text, int origin = 0);
     // Entries waiting that came from the given origin.
     int pendingFrom(int origin) const;
@@ -39,6 +42,8 @@ public:
     void discard(int origin);
     int size() const { return m_size; }
     bool timerActive() const { return m_timer.isActive(); }
+    // Milliseconds until the next entry is taken; -1 while the queue is idle.
+    int msUntilNext() const { return m_timer.remainingTime(); }
 
     // Takes the first entry and dispatches it; returns false when the queue
     // was empty. The timer calls this; tests may call it directly.
@@ -56,4 +61,6 @@ private:
     QHash<QByteArray, Handler> m_handlers;
     ErrorSink m_errorSink;
     QTimer m_timer;
+    int m_interval;
+    QElapsedTimer m_lastTake;
 };

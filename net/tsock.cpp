@@ -39,6 +39,7 @@ TSock::TSock(QTcpSocket *accepted, QObject *parent) : Connection(parent)
     m_hostName = isV4 ? QHostAddress(v4).toString() : peer.toString();
     m_portName = QString::number(accepted->localPort());
     m_connected = accepted->state() == QAbstractSocket::ConnectedState;
+    accepted->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 TSock::~TSock()
@@ -60,6 +61,11 @@ void TSock::setPortName(const QString &port)
     m_portName = port;
 }
 
+bool TSock::lowDelay() const
+{
+    return m_socket && m_socket->socketOption(QAbstractSocket::LowDelayOption).toInt() == 1;
+}
+
 void TSock::attach(QTcpSocket *socket)
 {
     m_socket = socket;
@@ -67,6 +73,9 @@ void TSock::attach(QTcpSocket *socket)
     connect(socket, &QTcpSocket::readyRead, this, &TSock::readSome);
     connect(socket, &QTcpSocket::connected, this, [this] {
         m_connected = true;
+        // Game messages are small and each is awaited: send them at once,
+        // never held back to be bunched with the next one.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         report(InfoConnected, QStringLiteral("Non-Blocking Socket Connected"));
         emit connectedToPeer(this);
     });

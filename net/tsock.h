@@ -35,6 +35,8 @@ public:
     QByteArray receiveAll() override;
     void close() override;
     bool isConnected() const override { return m_connected; }
+    // Messages go out at once (no Nagle delay).
+    bool lowDelay() const;
 
     // How many bytes one readable event takes at most.
     static constexpr qint64 ReadChunk = 32768;

@@ -235,6 +235,18 @@ void TestFraming::timerRunsOnlyWhileEntriesWait()
     r.dispatcher.enqueue("nonsense");
     QTRY_VERIFY(!r.dispatcher.timerActive());
     QCOMPARE(r.dispatcher.size(), 0);
+
+    // After a quiet spell the first entry is taken at the next turn of the
+    // event loop, not a whole tick later; one that follows a take at once
+    // waits for the tick, so the pace stays one entry a tick.
+    Dispatcher slow(1000);
+    QStringList taken;
+    slow.setHandler("CMD_chat", [&taken](const QByteArray &args, int) { taken << QString::fromLatin1(args); });
+    slow.enqueue("CMD_chat+first");
+    QCOMPARE(slow.msUntilNext(), 0);
+    QTRY_COMPARE(taken, QStringList{"first"});
+    slow.enqueue("CMD_chat+second");
+    QVERIFY2(slow.msUntilNext() > 500, qPrintable(QString::number(slow.msUntilNext())));
 }
 
 void TestFraming::timerDispatchesOneEntryPerTick()

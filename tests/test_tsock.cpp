@@ -123,6 +123,9 @@ void TestTSock::connectsSendsAndReceives()
                           "0:Lookup Of Host 127.0.0.1", "1:Non-Blocking Socket Connected"}));
     QCOMPARE(host->hostName(), QStringLiteral("127.0.0.1"));
     QCOMPARE(host->portName(), QString::number(listener.port()));
+    // Both ends send each message at once, never held back to be bunched.
+    QVERIFY(client.lowDelay());
+    QVERIFY(host->lowDelay());
     Watch hw;
     hw.attach(host);
 
