@@ -16,3 +16,7 @@ if [ $found -eq 0 ]; then
   echo "no bench_* programs in $build" >&2
   exit 1
 fi
+# A chat line's round trip through a hosting game on loopback (p50 / p99);
+# give BASELINE=path/to/an/older/sudoku to time it beside this build's.
+echo "== chat round trip"
+bash "$(dirname "$0")/latency.sh" ${BASELINE:+"$BASELINE"} "$build/sudoku"
