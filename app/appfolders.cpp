@@ -24,6 +24,31 @@ QString settingsFolder()
     return writableFolderOr(QCoreApplication::applicationDirPath());
 }
 
+QString tallyFolderFor(const QString &preferred, const QString &configFolder, const QString &dataFolder)
+{
+    const QFileInfo info(preferred);
+    if (!preferred.isEmpty() && info.isDir() && info.isWritable())
+        return info.absoluteFilePath();
+    QDir().mkpath(dataFolder);
+    const QString name = TallyTable::fileName();
+    const QString old = QDir(configFolder).filePath(name);
+    const QString now = QDir(dataFolder).filePath(name);
+    if (QFileInfo(old).isFile() && !QFileInfo::exists(now)) {
+        // Across file systems a rename fails: copy, and let the old one go
+        // only once the copy is whole.
+        if (!QFile::rename(old, now) && QFile::copy(old, now))
+            QFile::remove(old);
+    }
+    return dataFolder;
+}
+
+QString tallyFolder()
+{
+    return tallyFolderFor(QCoreApplication::applicationDirPath(),
+                          QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+                          QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
 QString settingsFilePath()
 {
     return QDir(settingsFolder()).filePath(QString::fromLatin1(Settings::FileName));

@@ -10,6 +10,16 @@ QString settingsFolder();
 // The rule behind settingsFolder(), for any preferred folder.
 QString writableFolderOr(const QString &preferred);
 
+// The folder for the tally file: the program's own folder when it is
+// writable, else the per-user data folder (~/.local/share/sudoku), created if
+// needed.
+QString tallyFolder();
+
+// The rule behind tallyFolder(): a tally that an earlier copy left in the
+// configuration folder is moved into the data folder once, unless one is
+// already there.
+QString tallyFolderFor(const QString &preferred, const QString &configFolder, const QString &dataFolder);
+
 // The settings file's full path in settingsFolder().
 QString settingsFilePath();
 

@@ -92,6 +92,8 @@ int main(int argc, char **argv)
         return 0;
     // Only now, with no other copy of the game saving into the same folder.
     removeLeftoverSaveFiles(settingsFolder());
+    if (tallyFolder() != settingsFolder())
+        removeLeftoverSaveFiles(tallyFolder());
 
     PuzzleStore puzzles;
     if (!puzzles.loadResource()) {

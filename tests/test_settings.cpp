@@ -157,6 +157,7 @@ private slots:
     void savesBeforeLoginKeepWhatThePlayerDidNotChange();
     void failedSavesAreToldOnceAndNothingIsLost();
     void leftoverSaveFilesAreRemoved();
+    void anInstalledCopyKeepsItsTallyInTheDataFolder();
 
 private:
     // Loads a file of the given text into a copy of the start value.
@@ -713,6 +714,32 @@ void TestSettings::leftoverSaveFilesAreRemoved()
     expected.sort();
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
              expected);
+}
+
+void TestSettings::anInstalledCopyKeepsItsTallyInTheDataFolder()
+{
+    // A copy whose own folder takes no files keeps its tally in the per-user
+    // data folder. A tally an earlier copy left in the configuration folder
+    // is moved there once, whole; it never replaces a tally already there.
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString program = root.filePath(QStringLiteral("not-a-folder"));
+    writeAll(program, "a file stands where the program folder would be");
+    const QString config = root.filePath(QStringLiteral("config"));
+    const QString data = root.filePath(QStringLiteral("share/sudoku"));
+    QVERIFY(QDir().mkpath(config));
+    const QString name = TallyTable::fileName();
+    writeAll(QDir(config).filePath(name), "WRZL old tally");
+
+    QCOMPARE(tallyFolderFor(root.path(), config, data), root.path()); // a writable program folder
+    QCOMPARE(tallyFolderFor(program, config, data), data);
+    QCOMPARE(readAll(QDir(data).filePath(name)), QByteArray("WRZL old tally"));
+    QVERIFY(!QFile::exists(QDir(config).filePath(name)));
+
+    writeAll(QDir(config).filePath(name), "WRZL stray");
+    QCOMPARE(tallyFolderFor(program, config, data), data);
+    QCOMPARE(readAll(QDir(data).filePath(name)), QByteArray("WRZL old tally"));
+    QCOMPARE(readAll(QDir(config).filePath(name)), QByteArray("WRZL stray"));
 }
 
 QTEST_MAIN(TestSettings)

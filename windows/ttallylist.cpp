@@ -96,7 +96,7 @@ QPushButton *flatButton(QWidget *parent, const QString &name, const QString &tex
 
 QString Ttallylist::defaultTallyPath()
 {
-    return QDir(settingsFolder()).filePath(TallyTable::fileName());
+    return QDir(tallyFolder()).filePath(TallyTable::fileName());
 }
 
 Ttallylist::Ttallylist(QWidget *parent) : Ttallylist(defaultTallyPath(), parent)
