@@ -42,7 +42,8 @@ for _ in $(seq 100); do
 done
 
 QT_QPA_PLATFORM=xcb "$work/sudoku" >"$work/out.txt" 2>&1 &
-pids+=($!)
+game=$!
+pids+=($game)
 wid=$(xdotool search --sync --onlyvisible --name '^Sudoku$' | head -1)
 
 # The frame's top edge: the window's own top minus the title bar the window
@@ -95,4 +96,18 @@ echo "frame top after Reset Screen Location: $top"
 [ "$top" -eq 3 ] || { echo "FAIL: Reset Screen Location put the frame's top at $top, not 3"; fail=1; }
 
 [ -n "$shot" ] && import -window root "$shot"
+
+# SIGTERM closes the window as its close box does: the program ends normally
+# and stores the place the window was moved to.
+timeout 10 xdotool windowmove --sync "$wid" 200 150 2>/dev/null || xdotool windowmove "$wid" 200 150
+wait_placed >/dev/null
+kill -TERM "$game"
+for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+kill -KILL "$game" 2>/dev/null && echo "FAIL: the program was still running after SIGTERM"
+status=0
+wait "$game" || status=$?
+[ "$status" -eq 0 ] || { echo "FAIL: SIGTERM ended the program with status $status"; fail=1; }
+left=$(awk -F= '$1 ~ /^Left *$/ {gsub(/ /, "", $2); print $2}' "$work/brenviklobby.ini")
+echo "stored Left after SIGTERM: $left"
+[ "$left" != 3 ] || { echo "FAIL: the moved window's place was not stored at SIGTERM"; fail=1; }
 exit $fail
