@@ -103,7 +103,7 @@ timeout 10 xdotool windowmove --sync "$wid" 200 150 2>/dev/null || xdotool windo
 wait_placed >/dev/null
 kill -TERM "$game"
 for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -KILL "$game" 2>/dev/null && echo "FAIL: the program was still running after SIGTERM"
+kill -KILL "$game" 2>/dev/null && { echo "FAIL: the program was still running after SIGTERM"; fail=1; }
 status=0
 wait "$game" || status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: SIGTERM ended the program with status $status"; fail=1; }
