@@ -565,6 +565,45 @@ private slots:
         QVERIFY(r.sent.isEmpty());
     }
 
+    void stripChoices_data()
+    {
+        // Where a release on a strip lands: the number strip's rows are 28
+        // pixels high and its columns 29 wide, the pencil strip's 27 and 16;
+        // each strip's last row ends at pixel 139. 0 is the eraser, -1 nothing.
+        QTest::addColumn<bool>("pencil");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<int>("choice");
+        QTest::newRow("number: last left pixel") << false << QPoint(28, 0) << 1;
+        QTest::newRow("number: first right pixel") << false << QPoint(29, 0) << 2;
+        QTest::newRow("number: last row pixel of 1") << false << QPoint(0, 27) << 1;
+        QTest::newRow("number: first row pixel of 3") << false << QPoint(0, 28) << 3;
+        QTest::newRow("number: bottom pixel row") << false << QPoint(0, 139) << 9;
+        QTest::newRow("number: below the strip") << false << QPoint(0, 140) << -1;
+        QTest::newRow("pencil: last left pixel") << true << QPoint(15, 0) << 1;
+        QTest::newRow("pencil: first right pixel") << true << QPoint(16, 0) << 2;
+        QTest::newRow("pencil: first row pixel of 3") << true << QPoint(0, 27) << 3;
+        QTest::newRow("pencil: bottom pixel row") << true << QPoint(0, 139) << 9;
+    }
+
+    void stripChoices()
+    {
+        QFETCH(bool, pencil);
+        QFETCH(QPoint, at);
+        QFETCH(int, choice);
+        ClientSession s;
+        seatedInGame(s, 2);
+        const auto &cell = s.state().board.cell(8, 9);
+        s.input().boardMouseUp(pencil ? Qt::RightButton : Qt::LeftButton, 380, 420);
+        if (pencil) {
+            s.input().image_pencilMouseUp(at.x(), at.y());
+            for (int d = 1; d <= 9; ++d)
+                QCOMPARE(cell.pencil[d], d == choice ? d : 0);
+        } else {
+            s.input().image_selectMouseUp(at.x(), at.y());
+            QCOMPARE(cell.value, qMax(choice, 0));
+        }
+    }
+
     void typingMode()
     {
         ClientSession s;

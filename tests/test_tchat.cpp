@@ -252,6 +252,34 @@ private slots:
         QVERIFY(!rig.widget(QStringLiteral("panel_generating"))->isVisibleTo(&rig.chat));
     }
 
+    void arrowKeysMoveTheSelection()
+    {
+        // The first arrow selects the top-left cell; the selection stays on the board.
+        Rig rig;
+        ClientSession &s = rig.chat.session();
+        s.setMyName(QStringLiteral("You"));
+        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
+                        "CMD_nextplayer+1+"});
+        QWidget *board = rig.widget(QStringLiteral("board"));
+        const struct
+        {
+            Qt::Key key;
+            QPoint selected;
+        } steps[] = {{Qt::Key_Down, {1, 1}}, {Qt::Key_Right, {2, 1}}, {Qt::Key_Down, {2, 2}},
+                     {Qt::Key_Left, {1, 2}},  {Qt::Key_Up, {1, 1}},    {Qt::Key_Up, {1, 1}},
+                     {Qt::Key_Left, {1, 1}}};
+        for (const auto &step : steps) {
+            QTest::keyClick(board, step.key);
+            QCOMPARE(QPoint(s.state().board.selectedColumn, s.state().board.selectedRow), step.selected);
+        }
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(board, Qt::Key_Right);
+            QTest::keyClick(board, Qt::Key_Down);
+        }
+        QCOMPARE(QPoint(s.state().board.selectedColumn, s.state().board.selectedRow), QPoint(9, 9));
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>());
+    }
+
     void optionMenusAndSounds()
     {
         struct Recording : SoundOutput
@@ -261,10 +289,16 @@ private slots:
         } sounds;
         Rig rig;
         rig.chat.setSoundOutput(&sounds);
-        rig.chat.loadinifile();
         ClientSession &s = rig.chat.session();
-        QVERIFY(s.state().playSounds && s.state().playChatterSounds); // a missing key turns chatter on
         auto item = [&rig](const char *name) { return rig.chat.findChild<QAction *>(QLatin1String(name)); };
+        // Before and after the settings load the check marks tell what plays.
+        for (const bool loaded : {false, true}) {
+            if (loaded)
+                rig.chat.loadinifile();
+            QCOMPARE(item("PlaySounds1")->isChecked(), s.state().playSounds);
+            QCOMPARE(item("PlayChatterSounds1")->isChecked(), s.state().playChatterSounds);
+        }
+        QVERIFY(s.state().playSounds && s.state().playChatterSounds); // a missing key turns chatter on
         item("PlaySounds1")->trigger();
         item("New1")->trigger();
         item("Clicking1")->trigger();
