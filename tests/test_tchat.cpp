@@ -1,6 +1,7 @@
 // The main window: launch modes, the real widgets driven at their places, a
 // solo game over a real loopback connection, and the closing rules.
 #include "app/settings.h"
+#include "base/gamedefaults.h"
 #include "windows/chatview.h"
 #include "client/hostlink.h"
 #include "app/soundplayer.h"
@@ -50,6 +51,20 @@ struct Rig
     }
     QLabel *label(const QString &name) { return chat.findChild<QLabel *>(name); }
     QWidget *widget(const QString &name) { return chat.findChild<QWidget *>(name); }
+    // Launches the window as "Cy", joining a host on this machine's port,
+    // with no lobby to link to.
+    void joinHostAt(quint16 port)
+    {
+        chat.link().gamePort = port;
+        chat.link().connector = [](TSock &sock, const QString &host, quint16 to) {
+            if (to == Game::LobbyLinkPort)
+                return;
+            sock.setHostName(host);
+            sock.setPortName(QString::number(to));
+            sock.open();
+        };
+        chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+    }
 
     QTemporaryDir dir;
     QString settings;
@@ -336,15 +351,7 @@ private slots:
         FakeConnection seated[9];
         for (FakeConnection &c : seated)
             rig.server.admit(&c);
-        rig.chat.link().gamePort = rig.server.listener()->port();
-        rig.chat.link().connector = [](TSock &sock, const QString &host, quint16 port) {
-            if (port == 9001)
-                return; // no lobby here
-            sock.setHostName(host);
-            sock.setPortName(QString::number(port));
-            sock.open();
-        };
-        rig.chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        rig.joinHostAt(rig.server.listener()->port());
         QSignalSpy hostClosed(&rig.chat.link(), &HostLink::hostClosed);
         rig.chat.show();
         QMessageBox *box = nullptr;
@@ -397,15 +404,7 @@ private slots:
         Rig rig;
         QTcpServer fake;
         QVERIFY(fake.listen(QHostAddress::LocalHost, 0));
-        rig.chat.link().gamePort = fake.serverPort();
-        rig.chat.link().connector = [](TSock &sock, const QString &host, quint16 port) {
-            if (port == 9001)
-                return; // no lobby here
-            sock.setHostName(host);
-            sock.setPortName(QString::number(port));
-            sock.open();
-        };
-        rig.chat.setLaunchParameters({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        rig.joinHostAt(fake.serverPort());
         rig.chat.show();
         QTRY_VERIFY(fake.hasPendingConnections());
         QTcpSocket *peer = fake.nextPendingConnection();
