@@ -9,6 +9,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 struct Opened
@@ -17,6 +21,59 @@ struct Opened
     quint16 port; // 0: the host's own listening port
     bool operator==(const Opened &) const = default;
 };
+
+// A loopback port that takes one connection and then answers no more: its
+// queue of one is full, so the next caller hears nothing back.
+struct SilentPort
+{
+    SilentPort()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&a), len) != 0 || ::listen(fd, 0) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        filler.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        filled = filler.waitForConnected(5000);
+    }
+    ~SilentPort() { ::close(fd); }
+    int fd = -1;
+    quint16 port = 0;
+    QTcpSocket filler;
+    bool filled = false;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Joins straight to the game port; the lobby is not there.
+void connectDirectly(HostLink &link)
+{
+    link.lobbyPort = 0;
+    link.connector = [](TSock &sock, const QString &address, quint16 port) {
+        if (port == 0)
+            return;
+        sock.setHostName(address);
+        sock.setPortName(QString::number(port));
+        sock.open();
+    };
+}
+
+QStringList texts(const QSignalSpy &lines)
+{
+    QStringList all;
+    for (const QList<QVariant> &line : lines)
+        all << line.value(0).toString();
+    return all;
+}
 
 } // namespace
 
@@ -108,6 +165,59 @@ private slots:
             session.startGameClick();
             QCOMPARE(boxes.value(0).value(0).toString(), QStringLiteral("You are not connected"));
         }
+    }
+
+    void failedJoinSaysWhyAndCanTryAgain_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("reason"); // %1 the port
+        QTest::newRow("refused") << "refused" << "127.0.0.1" << "No game answers at 127.0.0.1, port %1.";
+        QTest::newRow("silent") << "silent" << "127.0.0.1"
+                                << "No answer from 127.0.0.1, port %1: the computer may be off, or a firewall "
+                                   "is in the way.";
+        QTest::newRow("unknown name") << "unknown" << "nosuchhost.invalid"
+                                      << "No computer named nosuchhost.invalid was found.";
+    }
+
+    void failedJoinSaysWhyAndCanTryAgain()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, address);
+        QFETCH(QString, reason);
+        SilentPort silent;
+        QVERIFY(silent.filled);
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.connectTimeoutMs = 300;
+        link.gamePort = fault == u"silent" ? silent.port : closedPort();
+        bool known = fault != u"unknown";
+        link.resolver = [&known](const QString &, std::function<void(const QList<QHostAddress> &)> done) {
+            done(known ? QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)} : QList<QHostAddress>{});
+        };
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        QSignalSpy failed(&link, &HostLink::joinFailedChanged);
+        QSignalSpy closed(&link, &HostLink::hostClosed);
+        QVERIFY(!link.joinFailed());
+
+        link.launch({QStringLiteral("Cy"), address, QStringLiteral("false")});
+        QTRY_VERIFY(link.joinFailed());
+        QVERIFY(texts(lines).contains(reason.replace(QStringLiteral("%1"), QString::number(link.gamePort))));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(closed.size(), 0); // the window stays open
+
+        // Try Again connects anew, to a host that now answers.
+        QTcpServer host;
+        QVERIFY(host.listen(QHostAddress::LocalHost, 0));
+        link.gamePort = host.serverPort();
+        known = true;
+        link.tryAgain();
+        QVERIFY(!link.joinFailed());
+        QVERIFY(host.waitForNewConnection(5000));
+        QTRY_VERIFY(link.gameSocket().isConnected());
+        QCOMPARE(texts(lines).last(), QStringLiteral("Connecting to 127.0.0.1, port %1\u2026").arg(host.serverPort()));
+        QCOMPARE(closed.size(), 0);
     }
 
     void hostsWordsAreHandledBeforeItsClose()

@@ -68,6 +68,8 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
         if (m_windows.spylist)
             m_windows.spylist->setRemoveEnabled(true);
     });
+    connect(m_link, &HostLink::joinFailedChanged, m_actions->tryAgain, &QAction::setEnabled);
+    connect(m_actions->tryAgain, &QAction::triggered, m_link, &HostLink::tryAgain);
     connect(m_link, &HostLink::hostClosed, this, [this] {
         if (!m_closeAfterMessage)
             close();
