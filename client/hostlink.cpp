@@ -135,6 +135,13 @@ void HostLink::hostpress(bool soloGame)
     emit changed();
 }
 
+QString HostLink::plainList(const QStringList &items, const QString &lastJoin)
+{
+    if (items.size() < 2)
+        return items.value(0);
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + u' ' + lastJoin + u' ' + items.last();
+}
+
 void HostLink::setJoinFailed(bool failed)
 {
     if (m_joinFailed == failed)
@@ -184,7 +191,15 @@ void HostLink::startJoin()
             setJoinFailed(true);
             return;
         }
-        m_candidates = found;
+        m_candidates.clear();
+        for (const QHostAddress &a : found) {
+            if (!m_candidates.contains(a))
+                m_candidates.append(a);
+        }
+        QStringList shown;
+        for (const QHostAddress &a : std::as_const(m_candidates))
+            shown << a.toString();
+        addLine(QStringLiteral("Found %1 at %2.").arg(host, plainList(shown, QStringLiteral("and"))));
         tryNextAddress();
     };
     if (resolver) {

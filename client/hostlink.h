@@ -57,6 +57,9 @@ public:
     // One message text to the host, framed.
     void send(const QByteArray &text);
 
+    // "a", "a and b", "a, b and c" (or another last joining word).
+    static QString plainList(const QStringList &items, const QString &lastJoin);
+
     TSock &gameSocket() { return *m_sock; }
     TSock &lobbySocket() { return *m_sock11; }
 

@@ -220,6 +220,49 @@ private slots:
         QCOMPARE(closed.size(), 0);
     }
 
+    void joinsByNameAndIpv6_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("shown"); // the lookup's line, if any
+        QTest::newRow("IPv6 literal") << "::1" << QString();
+        QTest::newRow("host name") << "localhost" << "Found localhost at ";
+    }
+
+    void joinsByNameAndIpv6()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, shown);
+        if (address == u"::1") {
+            QTcpServer v6;
+            if (!v6.listen(QHostAddress::LocalHostIPv6, 0))
+                QSKIP("This machine has no IPv6 loopback.");
+        }
+        // A hosted game, listening as the program does.
+        TServer server;
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        server.listen(0, Listener::AnyAddress);
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.gamePort = server.listener()->port();
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        link.launch({QStringLiteral("Cy"), address, QStringLiteral("false")});
+        QTRY_VERIFY(session.state().loggedIn);
+        const QStringList all = texts(lines);
+        if (!shown.isEmpty()) {
+            const QStringList found = all.filter(shown);
+            QCOMPARE(found.size(), 1);
+            QVERIFY2(found.first().contains(QStringLiteral("127.0.0.1")), qPrintable(found.first()));
+        } else {
+            QVERIFY(all.filter(QStringLiteral("Found ")).isEmpty());
+        }
+        QVERIFY(all.filter(QStringLiteral("Connecting to ")).first().endsWith(
+            QStringLiteral(", port %1\u2026").arg(link.gamePort)));
+        if (address == u"::1")
+            QVERIFY(all.contains(QStringLiteral("Connecting to ::1, port %1\u2026").arg(link.gamePort)));
+        QVERIFY(!link.joinFailed());
+    }
+
     void hostsWordsAreHandledBeforeItsClose()
     {
         // A real loopback host that says the game is full and closes: the
