@@ -7,6 +7,7 @@
 #include "net/tsock.h"
 
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QRegularExpression>
 
 HostLink::HostLink(ClientSession &session, QObject *parent)
@@ -131,8 +132,49 @@ void HostLink::hostpress(bool soloGame)
         emit errorText(e.text());
     }
     m_session.showStartGame(true);
+    if (!soloGame)
+        addLine(joinAddressLine(joinAddresses(addressSource ? addressSource() : interfaceAddresses()), port));
     emit hostingStarted();
     emit changed();
+}
+
+QList<QHostAddress> HostLink::interfaceAddresses()
+{
+    QList<QHostAddress> all;
+    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces()) {
+        if (!nic.flags().testFlag(QNetworkInterface::IsUp) || !nic.flags().testFlag(QNetworkInterface::IsRunning))
+            continue;
+        for (const QNetworkAddressEntry &entry : nic.addressEntries())
+            all << entry.ip();
+    }
+    return all;
+}
+
+QList<QHostAddress> HostLink::joinAddresses(const QList<QHostAddress> &interfaceAddresses)
+{
+    QList<QHostAddress> joinAt;
+    for (QHostAddress a : interfaceAddresses) {
+        // A link-local IPv6 address needs its interface named to be of use.
+        if (a.isNull() || a.isLoopback() || a.isMulticast()
+            || (a.protocol() == QAbstractSocket::IPv6Protocol && a.isLinkLocal()))
+            continue;
+        a.setScopeId(QString());
+        if (!joinAt.contains(a))
+            joinAt << a;
+    }
+    return joinAt;
+}
+
+QString HostLink::joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port)
+{
+    if (joinAt.isEmpty())
+        return QStringLiteral("This computer is on no network, so friends elsewhere cannot join this game.");
+    QStringList shown;
+    for (const QHostAddress &a : joinAt)
+        shown << a.toString();
+    return QStringLiteral("Friends on your network can join at %1, port %2.")
+        .arg(plainList(shown, QStringLiteral("or")))
+        .arg(port);
 }
 
 QString HostLink::plainList(const QStringList &items, const QString &lastJoin)

@@ -41,6 +41,9 @@ public:
     // by default the system's resolver, without blocking the window.
     using Resolved = std::function<void(const QList<QHostAddress> &addresses)>;
     std::function<void(const QString &name, Resolved done)> resolver;
+    // This computer's interface addresses, for the line that tells a host
+    // where friends can join; by default the network interfaces' own.
+    std::function<QList<QHostAddress>()> addressSource;
     // How long one address may take to answer a join.
     int connectTimeoutMs = 15000;
 
@@ -56,6 +59,14 @@ public:
 
     // One message text to the host, framed.
     void send(const QByteArray &text);
+
+    // The addresses friends on the network can join at: the interfaces' own,
+    // without loopback, link-local and duplicate ones.
+    static QList<QHostAddress> joinAddresses(const QList<QHostAddress> &interfaceAddresses);
+    // The system line that names them with the game's port.
+    static QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port);
+    // Every address of every interface that is up.
+    static QList<QHostAddress> interfaceAddresses();
 
     // "a", "a and b", "a, b and c" (or another last joining word).
     static QString plainList(const QStringList &items, const QString &lastJoin);

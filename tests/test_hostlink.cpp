@@ -263,6 +263,55 @@ private slots:
         QVERIFY(!link.joinFailed());
     }
 
+    void hostTellsWhereFriendsCanJoin_data()
+    {
+        QTest::addColumn<QStringList>("interfaces");
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<QString>("line"); // %1 the port; empty: no such line
+        const QStringList hosting{"Ann", "x", "true"};
+        QTest::newRow("one address, loopback and link-local left out")
+            << QStringList{"127.0.0.1", "192.168.1.5", "fe80::1", "::1"} << hosting
+            << "Friends on your network can join at 192.168.1.5, port %1.";
+        QTest::newRow("several addresses")
+            << QStringList{"192.168.1.5", "10.0.0.7", "2001:db8::5"} << hosting
+            << "Friends on your network can join at 192.168.1.5, 10.0.0.7 or 2001:db8::5, port %1.";
+        QTest::newRow("no network") << QStringList{"127.0.0.1", "::1"} << hosting
+                                    << "This computer is on no network, so friends elsewhere cannot join this game.";
+        QTest::newRow("a solo game tells nothing") << QStringList{"192.168.1.5"} << QStringList() << QString();
+    }
+
+    void hostTellsWhereFriendsCanJoin()
+    {
+        QFETCH(QStringList, interfaces);
+        QFETCH(QStringList, parameters);
+        QFETCH(QString, line);
+        TServer server;
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        ClientSession session;
+        HostLink link(session);
+        link.setServer(&server);
+        link.gamePort = 0;
+        link.connector = [](TSock &, const QString &, quint16) {};
+        link.addressSource = [interfaces] {
+            QList<QHostAddress> all;
+            for (const QString &a : interfaces)
+                all << QHostAddress(a);
+            return all;
+        };
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        link.launch(parameters);
+        QVERIFY(server.listener() && server.listener()->isListening());
+        const QStringList all = texts(lines);
+        const QStringList told = all.filter(QStringLiteral("friends"), Qt::CaseInsensitive);
+        if (line.isEmpty()) {
+            QCOMPARE(told, QStringList());
+        } else {
+            QCOMPARE(told, QStringList{line.replace(QStringLiteral("%1"), QString::number(server.listener()->port()))});
+            // Every such line is a system line.
+            QCOMPARE(lines.at(all.indexOf(told.first())).value(1).toUInt(), ClientSession::SystemColour);
+        }
+    }
+
     void hostsWordsAreHandledBeforeItsClose()
     {
         // A real loopback host that says the game is full and closes: the
