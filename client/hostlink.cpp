@@ -9,6 +9,11 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QRegularExpression>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
 
 HostLink::HostLink(ClientSession &session, QObject *parent)
     : QObject(parent), m_session(session), m_sock(new TSock(this)), m_sock11(new TSock(this))
@@ -24,6 +29,9 @@ HostLink::HostLink(ClientSession &session, QObject *parent)
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &HostLink::connectTimedOut);
     connect(&m_session, &ClientSession::send, this, &HostLink::send);
+    connect(&m_session, &ClientSession::messageBox, this, [this](const QString &, bool closeAfter) {
+        m_hostSaidWhy = m_hostSaidWhy || closeAfter;
+    });
 }
 
 HostLink::~HostLink() = default;
@@ -74,7 +82,34 @@ void HostLink::socketInfo(int code, const QString &text)
     // refused player reads "Game is full" before the window goes.
     while (m_session.dispatcher().dispatchOne()) {
     }
-    emit hostClosed();
+    // A host that said why (the game is full) has been heard already.
+    if (m_mode == Mode::Join && !m_hostSaidWhy)
+        findWhyTheGameEnded();
+    else
+        emit hostClosed();
+}
+
+void HostLink::findWhyTheGameEnded()
+{
+    // The host says nothing when it removes a player: it closes that one
+    // connection and plays on, while a host that closes the game is gone.
+    // So ask once more at its address: a host that still answers has
+    // removed this player. The question is a bare connection, closed at
+    // once, before any login; the host tells its players nothing of it.
+    auto *probe = new QTcpSocket(this);
+    auto answered = std::make_shared<bool>(false);
+    auto answer = [this, probe, answered](bool hostStillThere) {
+        if (std::exchange(*answered, true))
+            return;
+        probe->abort();
+        probe->deleteLater();
+        emit hostGone(hostStillThere ? QStringLiteral("You were removed from the game.")
+                                     : QStringLiteral("The host has closed the game."));
+    };
+    connect(probe, &QTcpSocket::connected, this, [answer] { answer(true); });
+    connect(probe, &QTcpSocket::errorOccurred, this, [answer] { answer(false); });
+    QTimer::singleShot(std::min(connectTimeoutMs, 3000), probe, [answer] { answer(false); });
+    probe->connectToHost(m_trying, gamePort);
 }
 
 void HostLink::launch(const QStringList &parameters)

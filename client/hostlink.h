@@ -86,6 +86,10 @@ signals:
     void errorText(const QString &text);
     // The host closed the game connection; what it said before is handled.
     void hostClosed();
+    // A joining player's game ended: the host closed it, or removed this
+    // player; the text says which. (The hosting player's own window gets
+    // hostClosed instead.)
+    void hostGone(const QString &text);
     // A join reached no host (true), or a new attempt started (false).
     void joinFailedChanged(bool failed);
 
@@ -95,6 +99,7 @@ private:
     void socketInfo(int code, const QString &text);
     void addLine(const QString &line);
     void setJoinFailed(bool failed);
+    void findWhyTheGameEnded();
     // A join resolves the host's name, then tries its addresses in turn.
     void startJoin();
     void tryNextAddress();
@@ -115,6 +120,7 @@ private:
     bool m_connecting = false;
     bool m_closingAttempt = false;
     bool m_linkUp = false;
+    bool m_hostSaidWhy = false;
     quint64 m_attempt = 0;
     QTimer m_connectTimer;
 };

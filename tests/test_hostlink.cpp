@@ -312,6 +312,55 @@ private slots:
         }
     }
 
+    void joinerLearnsWhyTheGameEnded_data()
+    {
+        QTest::addColumn<bool>("kicked");
+        QTest::newRow("removed by the host") << true;
+        QTest::newRow("the host closed the game") << false;
+    }
+
+    void joinerLearnsWhyTheGameEnded()
+    {
+        QFETCH(bool, kicked);
+        // A real loopback host with its own player, and one joiner.
+        auto server = std::make_unique<TServer>();
+        server->setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        ClientSession hostSession;
+        auto host = std::make_unique<HostLink>(hostSession);
+        host->setServer(server.get());
+        host->gamePort = 0;
+        connectDirectly(*host);
+        host->addressSource = [] { return QList<QHostAddress>(); };
+        host->launch({QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("true")});
+        QTRY_VERIFY(hostSession.state().loggedIn);
+
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.gamePort = server->listener()->port();
+        QSignalSpy gone(&link, &HostLink::hostGone);
+        QSignalSpy closed(&link, &HostLink::hostClosed);
+        link.launch({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        QTRY_VERIFY(session.state().loggedIn);
+        QTRY_VERIFY(hostSession.state().seats[2].occupied);
+
+        if (kicked) {
+            hostSession.kicking(2);
+        } else {
+            host.reset();
+            server.reset();
+        }
+        QTRY_COMPARE(gone.size(), 1);
+        QCOMPARE(gone.first().value(0).toString(), kicked ? QStringLiteral("You were removed from the game.")
+                                                          : QStringLiteral("The host has closed the game."));
+        QCOMPARE(closed.size(), 0);
+        if (kicked) {
+            // Finding out left no trace with the host's players.
+            QTRY_VERIFY(!hostSession.state().seats[2].occupied);
+            QVERIFY(hostSession.state().spectators.isEmpty());
+        }
+    }
+
     void hostsWordsAreHandledBeforeItsClose()
     {
         // A real loopback host that says the game is full and closes: the
