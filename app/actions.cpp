@@ -25,6 +25,8 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
     startGame = item(file, QStringLiteral("Start Game"), "StartGame1");
     startGame->setEnabled(false);
     file->addSeparator();
+    tryAgain = item(file, QStringLiteral("Try Again"), "TryAgain1");
+    tryAgain->setEnabled(false);
     exit = item(file, QStringLiteral("Exit"), "Exit1");
 
     QMenu *options = bar->addMenu(QStringLiteral("Options"));

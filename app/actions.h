@@ -19,6 +19,8 @@ public:
 
     // File
     QAction *startGame = nullptr;
+    // Joins anew after a join reached no host; enabled only then.
+    QAction *tryAgain = nullptr;
     QAction *exit = nullptr;
     // Options
     QAction *playSounds = nullptr;

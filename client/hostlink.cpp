@@ -6,13 +6,32 @@
 #include "net/framebuffer.h"
 #include "net/tsock.h"
 
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <QRegularExpression>
+#include <QTcpSocket>
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
 HostLink::HostLink(ClientSession &session, QObject *parent)
     : QObject(parent), m_session(session), m_sock(new TSock(this)), m_sock11(new TSock(this))
 {
     connect(m_sock, &Connection::readReady, this, &HostLink::readHost);
     connect(m_sock, &Connection::info, this,
-            [this](Connection *, int, const QString &text) { socketInfo(text); });
+            [this](Connection *, int code, const QString &text) { socketInfo(code, text); });
+    connect(m_sock, &Connection::connectedToPeer, this, [this] {
+        m_connecting = false;
+        m_connectTimer.stop();
+        m_linkUp = true;
+    });
+    m_connectTimer.setSingleShot(true);
+    connect(&m_connectTimer, &QTimer::timeout, this, &HostLink::connectTimedOut);
     connect(&m_session, &ClientSession::send, this, &HostLink::send);
+    connect(&m_session, &ClientSession::messageBox, this, [this](const QString &, bool closeAfter) {
+        m_hostSaidWhy = m_hostSaidWhy || closeAfter;
+    });
 }
 
 HostLink::~HostLink() = default;
@@ -46,15 +65,51 @@ void HostLink::readHost()
     }
 }
 
-void HostLink::socketInfo(const QString &text)
+void HostLink::socketInfo(int code, const QString &text)
 {
-    if (text != Connection::closedText())
+    if (code == Connection::InfoError && m_connecting) {
+        // "Error #10061 (WSAECONNREFUSED)": a connect that failed.
+        static const QRegularExpression number(QStringLiteral("#(\\d+)"));
+        connectFailed(failureLine(number.match(text).captured(1).toInt()));
         return;
+    }
+    // Only a connection that carried a game ends the window; an attempt
+    // given up is no host closing.
+    if (text != Connection::closedText() || m_closingAttempt || !m_linkUp)
+        return;
+    m_linkUp = false;
     // What the host said before it closed is still handled first, so a
     // refused player reads "Game is full" before the window goes.
     while (m_session.dispatcher().dispatchOne()) {
     }
-    emit hostClosed();
+    // A host that said why (the game is full) has been heard already.
+    if (m_mode == Mode::Join && !m_hostSaidWhy)
+        findWhyTheGameEnded();
+    else
+        emit hostClosed();
+}
+
+void HostLink::findWhyTheGameEnded()
+{
+    // The host says nothing when it removes a player: it closes that one
+    // connection and plays on, while a host that closes the game is gone.
+    // So ask once more at its address: a host that still answers has
+    // removed this player. The question is a bare connection, closed at
+    // once, before any login; the host tells its players nothing of it.
+    auto *probe = new QTcpSocket(this);
+    auto answered = std::make_shared<bool>(false);
+    auto answer = [this, probe, answered](bool hostStillThere) {
+        if (std::exchange(*answered, true))
+            return;
+        probe->abort();
+        probe->deleteLater();
+        emit hostGone(hostStillThere ? QStringLiteral("You were removed from the game.")
+                                     : QStringLiteral("The host has closed the game."));
+    };
+    connect(probe, &QTcpSocket::connected, this, [answer] { answer(true); });
+    connect(probe, &QTcpSocket::errorOccurred, this, [answer] { answer(false); });
+    QTimer::singleShot(std::min(connectTimeoutMs, 3000), probe, [answer] { answer(false); });
+    probe->connectToHost(m_trying, gamePort);
 }
 
 void HostLink::launch(const QStringList &parameters)
@@ -112,19 +167,185 @@ void HostLink::hostpress(bool soloGame)
         emit errorText(e.text());
     }
     m_session.showStartGame(true);
+    if (!soloGame)
+        addLine(joinAddressLine(joinAddresses(addressSource ? addressSource() : interfaceAddresses()), port));
     emit hostingStarted();
     emit changed();
+}
+
+QList<QHostAddress> HostLink::interfaceAddresses()
+{
+    QList<QHostAddress> all;
+    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces()) {
+        if (!nic.flags().testFlag(QNetworkInterface::IsUp) || !nic.flags().testFlag(QNetworkInterface::IsRunning))
+            continue;
+        for (const QNetworkAddressEntry &entry : nic.addressEntries())
+            all << entry.ip();
+    }
+    return all;
+}
+
+QList<QHostAddress> HostLink::joinAddresses(const QList<QHostAddress> &interfaceAddresses)
+{
+    QList<QHostAddress> joinAt;
+    for (QHostAddress a : interfaceAddresses) {
+        // A link-local IPv6 address needs its interface named to be of use.
+        if (a.isNull() || a.isLoopback() || a.isMulticast()
+            || (a.protocol() == QAbstractSocket::IPv6Protocol && a.isLinkLocal()))
+            continue;
+        a.setScopeId(QString());
+        if (!joinAt.contains(a))
+            joinAt << a;
+    }
+    return joinAt;
+}
+
+QString HostLink::joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port)
+{
+    if (joinAt.isEmpty())
+        return QStringLiteral("This computer is on no network, so friends elsewhere cannot join this game.");
+    QStringList shown;
+    for (const QHostAddress &a : joinAt)
+        shown << a.toString();
+    return QStringLiteral("Friends on your network can join at %1, port %2.")
+        .arg(plainList(shown, QStringLiteral("or")))
+        .arg(port);
+}
+
+QString HostLink::plainList(const QStringList &items, const QString &lastJoin)
+{
+    if (items.size() < 2)
+        return items.value(0);
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + u' ' + lastJoin + u' ' + items.last();
+}
+
+void HostLink::setJoinFailed(bool failed)
+{
+    if (m_joinFailed == failed)
+        return;
+    m_joinFailed = failed;
+    emit joinFailedChanged(failed);
+}
+
+void HostLink::addLine(const QString &line)
+{
+    emit lineAdded(line, ClientSession::SystemColour);
 }
 
 void HostLink::joinpress()
 {
     m_mode = Mode::Join;
     m_session.setLoginName(m_session.state().myName);
-    try {
-        openSocket(*m_sock, m_session.state().hostAddress, gamePort);
-    } catch (const GameError &e) {
-        emit errorText(e.text());
-    }
     m_session.showStartGame(false);
     emit changed();
+    startJoin();
+}
+
+void HostLink::tryAgain()
+{
+    if (m_mode != Mode::Join || !m_joinFailed)
+        return;
+    startJoin();
+}
+
+void HostLink::startJoin()
+{
+    setJoinFailed(false);
+    m_candidates.clear();
+    const QString host = m_session.state().hostAddress.trimmed();
+    QHostAddress literal;
+    if (literal.setAddress(host)) {
+        m_candidates.append(literal);
+        tryNextAddress();
+        return;
+    }
+    const quint64 attempt = ++m_attempt;
+    auto done = [this, host, attempt](const QList<QHostAddress> &found) {
+        if (attempt != m_attempt)
+            return; // an older lookup, overtaken by Try Again
+        if (found.isEmpty()) {
+            addLine(QStringLiteral("No computer named %1 was found.").arg(host));
+            setJoinFailed(true);
+            return;
+        }
+        m_candidates.clear();
+        for (const QHostAddress &a : found) {
+            if (!m_candidates.contains(a))
+                m_candidates.append(a);
+        }
+        QStringList shown;
+        for (const QHostAddress &a : std::as_const(m_candidates))
+            shown << a.toString();
+        addLine(QStringLiteral("Found %1 at %2.").arg(host, plainList(shown, QStringLiteral("and"))));
+        tryNextAddress();
+    };
+    if (resolver) {
+        resolver(host, done);
+        return;
+    }
+    QHostInfo::lookupHost(host, this, [done](const QHostInfo &info) {
+        done(info.error() == QHostInfo::NoError ? info.addresses() : QList<QHostAddress>());
+    });
+}
+
+void HostLink::tryNextAddress()
+{
+    if (m_candidates.isEmpty()) {
+        setJoinFailed(true);
+        return;
+    }
+    m_trying = m_candidates.takeFirst();
+    addLine(QStringLiteral("Connecting to %1, port %2\u2026").arg(m_trying.toString()).arg(gamePort));
+    m_connecting = true;
+    m_connectTimer.start(connectTimeoutMs);
+    try {
+        openSocket(*m_sock, m_trying.toString(), gamePort);
+    } catch (const GameError &e) {
+        m_connectTimer.stop();
+        m_connecting = false;
+        addLine(QStringLiteral("Could not connect to %1, port %2: %3").arg(m_trying.toString()).arg(gamePort).arg(e.text()));
+        tryNextAddress();
+    }
+}
+
+void HostLink::connectFailed(const QString &reason)
+{
+    if (!m_connecting)
+        return;
+    m_connecting = false;
+    m_connectTimer.stop();
+    addLine(reason);
+    tryNextAddress();
+}
+
+void HostLink::connectTimedOut()
+{
+    if (!m_connecting)
+        return;
+    // Give up on this address: the socket is dropped quietly, it never
+    // carried a game.
+    m_closingAttempt = true;
+    m_sock->close();
+    m_closingAttempt = false;
+    connectFailed(QStringLiteral("No answer from %1, port %2: the computer may be off, or a firewall is in the way.")
+                      .arg(m_trying.toString())
+                      .arg(gamePort));
+}
+
+QString HostLink::failureLine(int code) const
+{
+    const QString where = m_trying.toString();
+    switch (code) {
+    case 10061: // refused
+        return QStringLiteral("No game answers at %1, port %2.").arg(where).arg(gamePort);
+    case 10060: // timed out
+        return QStringLiteral("No answer from %1, port %2: the computer may be off, or a firewall is in the way.")
+            .arg(where)
+            .arg(gamePort);
+    case 10051: // network unreachable
+    case 10065: // host unreachable
+        return QStringLiteral("%1 cannot be reached from this computer (port %2).").arg(where).arg(gamePort);
+    default:
+        return QStringLiteral("Could not connect to %1, port %2 (error %3).").arg(where).arg(gamePort).arg(code);
+    }
 }

@@ -2,9 +2,12 @@
 
 #include "base/gamedefaults.h"
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -34,6 +37,15 @@ public:
     quint16 gamePort = Game::GamePort;
     quint16 lobbyPort = Game::LobbyLinkPort;
     std::function<void(TSock &sock, const QString &host, quint16 port)> connector;
+    // Looks a host name up and hands its addresses (none: unknown) to done;
+    // by default the system's resolver, without blocking the window.
+    using Resolved = std::function<void(const QList<QHostAddress> &addresses)>;
+    std::function<void(const QString &name, Resolved done)> resolver;
+    // This computer's interface addresses, for the line that tells a host
+    // where friends can join; by default the network interfaces' own.
+    std::function<QList<QHostAddress>()> addressSource;
+    // How long one address may take to answer a join.
+    int connectTimeoutMs = 15000;
 
     // Starts the mode the launch parameters ask for (processparams).
     void launch(const QStringList &parameters);
@@ -41,9 +53,23 @@ public:
     void hostpress(bool soloGame = false);
     void joinpress();
     Mode mode() const { return m_mode; }
+    // The last join reached no host; tryAgain() starts it anew.
+    bool joinFailed() const { return m_joinFailed; }
+    void tryAgain();
 
     // One message text to the host, framed.
     void send(const QByteArray &text);
+
+    // The addresses friends on the network can join at: the interfaces' own,
+    // without loopback, link-local and duplicate ones.
+    static QList<QHostAddress> joinAddresses(const QList<QHostAddress> &interfaceAddresses);
+    // The system line that names them with the game's port.
+    static QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port);
+    // Every address of every interface that is up.
+    static QList<QHostAddress> interfaceAddresses();
+
+    // "a", "a and b", "a, b and c" (or another last joining word).
+    static QString plainList(const QStringList &items, const QString &lastJoin);
 
     TSock &gameSocket() { return *m_sock; }
     TSock &lobbySocket() { return *m_sock11; }
@@ -60,15 +86,41 @@ signals:
     void errorText(const QString &text);
     // The host closed the game connection; what it said before is handled.
     void hostClosed();
+    // A joining player's game ended: the host closed it, or removed this
+    // player; the text says which. (The hosting player's own window gets
+    // hostClosed instead.)
+    void hostGone(const QString &text);
+    // A join reached no host (true), or a new attempt started (false).
+    void joinFailedChanged(bool failed);
 
 private:
     void openSocket(TSock &sock, const QString &host, quint16 port);
     void readHost();
-    void socketInfo(const QString &text);
+    void socketInfo(int code, const QString &text);
+    void addLine(const QString &line);
+    void setJoinFailed(bool failed);
+    void findWhyTheGameEnded();
+    // A join resolves the host's name, then tries its addresses in turn.
+    void startJoin();
+    void tryNextAddress();
+    void connectFailed(const QString &reason);
+    void connectTimedOut();
+    QString failureLine(int wsaCode) const;
 
     ClientSession &m_session;
     TServer *m_server = nullptr;
     TSock *m_sock = nullptr;
     TSock *m_sock11 = nullptr;
     Mode m_mode = Mode::None;
+    bool m_joinFailed = false;
+    // The join's addresses still to try, the one being tried, and whether
+    // an attempt runs; a lookup that Try Again overtook is not followed.
+    QList<QHostAddress> m_candidates;
+    QHostAddress m_trying;
+    bool m_connecting = false;
+    bool m_closingAttempt = false;
+    bool m_linkUp = false;
+    bool m_hostSaidWhy = false;
+    quint64 m_attempt = 0;
+    QTimer m_connectTimer;
 };

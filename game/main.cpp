@@ -51,8 +51,9 @@ void onSignal(int)
 }
 
 // SIGTERM, SIGINT and SIGHUP close the main window as its close box does, so
-// the tally and the settings are written as at any other exit.
-void closeOnSignals(QWidget *window)
+// the tally and the settings are written as at any other exit; a host is not
+// asked whether to end the game for the others.
+void closeOnSignals(Tchat *window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return;
@@ -60,7 +61,7 @@ void closeOnSignals(QWidget *window)
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char byte;
         [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
-        window->close();
+        window->closeWithoutAsking();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -9,6 +9,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 struct Opened
@@ -17,6 +21,59 @@ struct Opened
     quint16 port; // 0: the host's own listening port
     bool operator==(const Opened &) const = default;
 };
+
+// A loopback port that takes one connection and then answers no more: its
+// queue of one is full, so the next caller hears nothing back.
+struct SilentPort
+{
+    SilentPort()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&a), len) != 0 || ::listen(fd, 0) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        filler.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        filled = filler.waitForConnected(5000);
+    }
+    ~SilentPort() { ::close(fd); }
+    int fd = -1;
+    quint16 port = 0;
+    QTcpSocket filler;
+    bool filled = false;
+};
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Joins straight to the game port; the lobby is not there.
+void connectDirectly(HostLink &link)
+{
+    link.lobbyPort = 0;
+    link.connector = [](TSock &sock, const QString &address, quint16 port) {
+        if (port == 0)
+            return;
+        sock.setHostName(address);
+        sock.setPortName(QString::number(port));
+        sock.open();
+    };
+}
+
+QStringList texts(const QSignalSpy &lines)
+{
+    QStringList all;
+    for (const QList<QVariant> &line : lines)
+        all << line.value(0).toString();
+    return all;
+}
 
 } // namespace
 
@@ -107,6 +164,200 @@ private slots:
             QSignalSpy boxes(&session, &ClientSession::messageBox);
             session.startGameClick();
             QCOMPARE(boxes.value(0).value(0).toString(), QStringLiteral("You are not connected"));
+        }
+    }
+
+    void failedJoinSaysWhyAndCanTryAgain_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("reason"); // %1 the port
+        QTest::newRow("refused") << "refused" << "127.0.0.1" << "No game answers at 127.0.0.1, port %1.";
+        QTest::newRow("silent") << "silent" << "127.0.0.1"
+                                << "No answer from 127.0.0.1, port %1: the computer may be off, or a firewall "
+                                   "is in the way.";
+        QTest::newRow("unknown name") << "unknown" << "nosuchhost.invalid"
+                                      << "No computer named nosuchhost.invalid was found.";
+    }
+
+    void failedJoinSaysWhyAndCanTryAgain()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, address);
+        QFETCH(QString, reason);
+        SilentPort silent;
+        QVERIFY(silent.filled);
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.connectTimeoutMs = 300;
+        link.gamePort = fault == u"silent" ? silent.port : closedPort();
+        bool known = fault != u"unknown";
+        link.resolver = [&known](const QString &, std::function<void(const QList<QHostAddress> &)> done) {
+            done(known ? QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)} : QList<QHostAddress>{});
+        };
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        QSignalSpy failed(&link, &HostLink::joinFailedChanged);
+        QSignalSpy closed(&link, &HostLink::hostClosed);
+        QVERIFY(!link.joinFailed());
+
+        link.launch({QStringLiteral("Cy"), address, QStringLiteral("false")});
+        QTRY_VERIFY(link.joinFailed());
+        QVERIFY(texts(lines).contains(reason.replace(QStringLiteral("%1"), QString::number(link.gamePort))));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(closed.size(), 0); // the window stays open
+
+        // Try Again connects anew, to a host that now answers.
+        QTcpServer host;
+        QVERIFY(host.listen(QHostAddress::LocalHost, 0));
+        link.gamePort = host.serverPort();
+        known = true;
+        link.tryAgain();
+        QVERIFY(!link.joinFailed());
+        QVERIFY(host.waitForNewConnection(5000));
+        QTRY_VERIFY(link.gameSocket().isConnected());
+        QCOMPARE(texts(lines).last(), QStringLiteral("Connecting to 127.0.0.1, port %1\u2026").arg(host.serverPort()));
+        QCOMPARE(closed.size(), 0);
+    }
+
+    void joinsByNameAndIpv6_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("shown"); // the lookup's line, if any
+        QTest::newRow("IPv6 literal") << "::1" << QString();
+        QTest::newRow("host name") << "localhost" << "Found localhost at ";
+    }
+
+    void joinsByNameAndIpv6()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, shown);
+        if (address == u"::1") {
+            QTcpServer v6;
+            if (!v6.listen(QHostAddress::LocalHostIPv6, 0))
+                QSKIP("This machine has no IPv6 loopback.");
+        }
+        // A hosted game, listening as the program does.
+        TServer server;
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        server.listen(0, Listener::AnyAddress);
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.gamePort = server.listener()->port();
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        link.launch({QStringLiteral("Cy"), address, QStringLiteral("false")});
+        QTRY_VERIFY(session.state().loggedIn);
+        const QStringList all = texts(lines);
+        if (!shown.isEmpty()) {
+            const QStringList found = all.filter(shown);
+            QCOMPARE(found.size(), 1);
+            QVERIFY2(found.first().contains(QStringLiteral("127.0.0.1")), qPrintable(found.first()));
+        } else {
+            QVERIFY(all.filter(QStringLiteral("Found ")).isEmpty());
+        }
+        QVERIFY(all.filter(QStringLiteral("Connecting to ")).first().endsWith(
+            QStringLiteral(", port %1\u2026").arg(link.gamePort)));
+        if (address == u"::1")
+            QVERIFY(all.contains(QStringLiteral("Connecting to ::1, port %1\u2026").arg(link.gamePort)));
+        QVERIFY(!link.joinFailed());
+    }
+
+    void hostTellsWhereFriendsCanJoin_data()
+    {
+        QTest::addColumn<QStringList>("interfaces");
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<QString>("line"); // %1 the port; empty: no such line
+        const QStringList hosting{"Ann", "x", "true"};
+        QTest::newRow("one address, loopback and link-local left out")
+            << QStringList{"127.0.0.1", "192.168.1.5", "fe80::1", "::1"} << hosting
+            << "Friends on your network can join at 192.168.1.5, port %1.";
+        QTest::newRow("several addresses")
+            << QStringList{"192.168.1.5", "10.0.0.7", "2001:db8::5"} << hosting
+            << "Friends on your network can join at 192.168.1.5, 10.0.0.7 or 2001:db8::5, port %1.";
+        QTest::newRow("no network") << QStringList{"127.0.0.1", "::1"} << hosting
+                                    << "This computer is on no network, so friends elsewhere cannot join this game.";
+        QTest::newRow("a solo game tells nothing") << QStringList{"192.168.1.5"} << QStringList() << QString();
+    }
+
+    void hostTellsWhereFriendsCanJoin()
+    {
+        QFETCH(QStringList, interfaces);
+        QFETCH(QStringList, parameters);
+        QFETCH(QString, line);
+        TServer server;
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        ClientSession session;
+        HostLink link(session);
+        link.setServer(&server);
+        link.gamePort = 0;
+        link.connector = [](TSock &, const QString &, quint16) {};
+        link.addressSource = [interfaces] {
+            QList<QHostAddress> all;
+            for (const QString &a : interfaces)
+                all << QHostAddress(a);
+            return all;
+        };
+        QSignalSpy lines(&link, &HostLink::lineAdded);
+        link.launch(parameters);
+        QVERIFY(server.listener() && server.listener()->isListening());
+        const QStringList all = texts(lines);
+        const QStringList told = all.filter(QStringLiteral("friends"), Qt::CaseInsensitive);
+        if (line.isEmpty()) {
+            QCOMPARE(told, QStringList());
+        } else {
+            QCOMPARE(told, QStringList{line.replace(QStringLiteral("%1"), QString::number(server.listener()->port()))});
+            // Every such line is a system line.
+            QCOMPARE(lines.at(all.indexOf(told.first())).value(1).toUInt(), ClientSession::SystemColour);
+        }
+    }
+
+    void joinerLearnsWhyTheGameEnded_data()
+    {
+        QTest::addColumn<bool>("kicked");
+        QTest::newRow("removed by the host") << true;
+        QTest::newRow("the host closed the game") << false;
+    }
+
+    void joinerLearnsWhyTheGameEnded()
+    {
+        QFETCH(bool, kicked);
+        // A real loopback host with its own player, and one joiner.
+        auto server = std::make_unique<TServer>();
+        server->setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        ClientSession hostSession;
+        auto host = std::make_unique<HostLink>(hostSession);
+        host->setServer(server.get());
+        host->gamePort = 0;
+        connectDirectly(*host);
+        host->addressSource = [] { return QList<QHostAddress>(); };
+        host->launch({QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("true")});
+        QTRY_VERIFY(hostSession.state().loggedIn);
+
+        ClientSession session;
+        HostLink link(session);
+        connectDirectly(link);
+        link.gamePort = server->listener()->port();
+        QSignalSpy gone(&link, &HostLink::hostGone);
+        QSignalSpy closed(&link, &HostLink::hostClosed);
+        link.launch({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+        QTRY_VERIFY(session.state().loggedIn);
+        QTRY_VERIFY(hostSession.state().seats[2].occupied);
+
+        if (kicked) {
+            hostSession.kicking(2);
+        } else {
+            host.reset();
+            server.reset();
+        }
+        QTRY_COMPARE(gone.size(), 1);
+        QCOMPARE(gone.first().value(0).toString(), kicked ? QStringLiteral("You were removed from the game.")
+                                                          : QStringLiteral("The host has closed the game."));
+        QCOMPARE(closed.size(), 0);
+        if (kicked) {
+            // Finding out left no trace with the host's players.
+            QTRY_VERIFY(!hostSession.state().seats[2].occupied);
+            QVERIFY(hostSession.state().spectators.isEmpty());
         }
     }
 

@@ -344,6 +344,58 @@ private slots:
         QCOMPARE(sounds.played.last(), QStringLiteral("turnnew"));
     }
 
+    void hostIsAskedAndJoinerIsToldWhenTheGameEnds()
+    {
+        // The hosting window, with a joiner seated.
+        Rig rig;
+        rig.chat.link().addressSource = [] { return QList<QHostAddress>(); };
+        rig.chat.setLaunchParameters({QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("true")});
+        QSignalSpy hostClosed(&rig.chat, &Tchat::closed);
+        rig.chat.show();
+        QTRY_VERIFY(rig.chat.session().state().loggedIn);
+        Rig joiner;
+        joiner.joinHostAt(rig.server.listener()->port());
+        QSignalSpy joinerClosed(&joiner.chat, &Tchat::closed);
+        joiner.chat.show();
+        QTRY_VERIFY(rig.chat.session().state().seats[2].occupied);
+
+        const auto question = [&rig] { return rig.chat.findChild<QMessageBox *>(); };
+        rig.chat.close();
+        QVERIFY(question());
+        QCOMPARE(question()->text(), QStringLiteral("Other players are still in the game. If you close it, the game "
+                                                    "ends for them too. Close it?"));
+        question()->button(QMessageBox::No)->click();
+        QVERIFY(rig.chat.isVisible());
+        QCOMPARE(hostClosed.size(), 0);
+        QTRY_VERIFY(!question()); // the answered box is gone
+        rig.chat.close();
+        QTRY_VERIFY(question());
+        question()->button(QMessageBox::Yes)->click();
+        QCOMPARE(hostClosed.size(), 1);
+    }
+
+    void joinerIsToldTheHostClosedTheGame()
+    {
+        auto server = std::make_unique<TServer>();
+        server->setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        server->listen(0, Listener::AnyAddress);
+        Rig joiner;
+        joiner.joinHostAt(server->listener()->port());
+        QSignalSpy joinerClosed(&joiner.chat, &Tchat::closed);
+        joiner.chat.show();
+        QTRY_VERIFY(joiner.chat.session().state().loggedIn);
+        server.reset();
+
+        // The joiner reads why before its window goes.
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY((box = joiner.chat.findChild<QMessageBox *>()) != nullptr);
+        QCOMPARE(box->text(), QStringLiteral("The host has closed the game."));
+        QVERIFY(joiner.chat.isVisible());
+        QCOMPARE(joinerClosed.size(), 0);
+        box->button(QMessageBox::Ok)->click();
+        QCOMPARE(joinerClosed.size(), 1);
+    }
+
     void refusedPlayerReadsGameIsFull()
     {
         Rig rig;

@@ -250,8 +250,8 @@ void TestTdownload::stopBeforeAnyByte()
     QVERIFY(button(window, "getbutton")->isEnabled());
     QVERIFY(!button(window, "abortbutton")->isEnabled());
     QVERIFY(launcher.starts.isEmpty());
-    // The started file stays behind.
-    QVERIFY(QFile::exists(savedFile()));
+    // Nothing of the stopped download stays behind.
+    QVERIFY(!QFile::exists(savedFile()));
 }
 
 void TestTdownload::httpFailureResetsButtons()
@@ -267,6 +267,7 @@ void TestTdownload::httpFailureResetsButtons()
     QVERIFY(!button(window, "abortbutton")->isEnabled());
     QVERIFY(launcher.starts.isEmpty());
     QCOMPARE(exits.count(), 0);
+    QVERIFY(!QFile::exists(savedFile())); // no empty file left
 
     // The user may try again, and this time it works.
     server->mode = TestServer::Serve;
@@ -309,6 +310,7 @@ void TestTdownload::transferErrorStartsNothing()
     QVERIFY(!button(window, "abortbutton")->isEnabled());
     QVERIFY(launcher.starts.isEmpty());
     QCOMPARE(exits.count(), 0);
+    QVERIFY(QDir(dir->path()).isEmpty()); // no partial file left, under any name
 }
 
 void TestTdownload::closingDuringADownload()

@@ -11,6 +11,9 @@
 struct HttpDownload::Transfer
 {
     std::string url;
+    // The body goes to partPath and becomes filePath only once it is whole.
+    QString filePath;
+    QString partPath;
     std::FILE *file = nullptr;
     CURLM *multi = nullptr; // owned by the starting thread, freed in join()
     std::atomic<bool> abortRequested{false};
@@ -56,7 +59,8 @@ bool HttpDownload::start(const QString &url, const QString &filePath, QString *e
         return false;
     }
     join();
-    std::FILE *file = std::fopen(QFile::encodeName(filePath).constData(), "wb");
+    const QString partPath = filePath + QStringLiteral(".part");
+    std::FILE *file = std::fopen(QFile::encodeName(partPath).constData(), "wb");
     if (!file) {
         if (error)
             *error = QStringLiteral("Cannot create %1").arg(filePath);
@@ -65,6 +69,8 @@ bool HttpDownload::start(const QString &url, const QString &filePath, QString *e
     auto transfer = std::make_shared<Transfer>();
     transfer->url = url.toStdString();
     transfer->file = file;
+    transfer->filePath = filePath;
+    transfer->partPath = partPath;
     transfer->multi = curl_multi_init();
     transfer->owner = this;
     m_transfer = transfer;
@@ -192,12 +198,27 @@ void HttpDownload::run(Transfer *t)
     }
     const qint64 bytes = t->received;
     const QByteArray sha = t->hash.result().toHex();
+    const QString filePath = t->filePath;
+    const QString partPath = t->partPath;
     QMetaObject::invokeMethod(
         this,
-        [this, outcome, bytes, sha, errorText] {
+        [this, outcome, bytes, sha, errorText, filePath, partPath] {
             join();
+            // A failed or stopped download leaves nothing behind, and a
+            // whole one replaces the file of that name.
+            Outcome result = outcome;
+            QString why = errorText;
+            if (result == Outcome::Completed) {
+                QFile::remove(filePath);
+                if (!QFile::rename(partPath, filePath)) {
+                    result = Outcome::OtherError;
+                    why = QStringLiteral("The file could not be written.");
+                }
+            }
+            if (result != Outcome::Completed)
+                QFile::remove(partPath);
             m_running = false;
-            emit finished(outcome, bytes, sha, errorText);
+            emit finished(result, bytes, sha, why);
         },
         Qt::QueuedConnection);
 }

@@ -68,9 +68,16 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
         if (m_windows.spylist)
             m_windows.spylist->setRemoveEnabled(true);
     });
+    connect(m_link, &HostLink::joinFailedChanged, m_actions->tryAgain, &QAction::setEnabled);
+    connect(m_actions->tryAgain, &QAction::triggered, m_link, &HostLink::tryAgain);
     connect(m_link, &HostLink::hostClosed, this, [this] {
         if (!m_closeAfterMessage)
-            close();
+            closeWithoutAsking();
+    });
+    // The joiner reads why the game ended before the window goes.
+    connect(m_link, &HostLink::hostGone, this, [this](const QString &text) {
+        if (!m_closeAfterMessage)
+            showMessage(text, true);
     });
 
     connect(&m_session, &ClientSession::changed, this, &Tchat::refresh);
@@ -81,7 +88,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
             m_sound->play(name);
     });
     connect(&m_session, &ClientSession::messageBox, this, &Tchat::showMessage);
-    connect(&m_session, &ClientSession::closeRequested, this, &QWidget::close);
+    connect(&m_session, &ClientSession::closeRequested, this, &Tchat::closeWithoutAsking);
     connect(&m_session, &ClientSession::loadSettingsRequested, this, &Tchat::loadinifile);
     connect(&m_session, &ClientSession::saveSettingsRequested, this, &Tchat::saveinifile);
     connect(&m_session, &ClientSession::errorText, this, &Tchat::showError);
@@ -276,7 +283,7 @@ void Tchat::showMessage(const QString &text, bool closeAfter)
     open = box;
     if (closeAfter) {
         m_closeAfterMessage = true;
-        connect(box, &QDialog::finished, this, &QWidget::close);
+        connect(box, &QDialog::finished, this, &Tchat::closeWithoutAsking);
     }
     box->open();
 }
@@ -444,8 +451,44 @@ QStringList Tchat::opponentNames() const
     return names;
 }
 
+void Tchat::closeWithoutAsking()
+{
+    m_exitConfirmed = true;
+    close();
+}
+
+bool Tchat::othersSeated() const
+{
+    const SessionState &st = m_session.state();
+    for (int seat = 1; seat <= ClientSession::SeatCount; ++seat) {
+        if (st.seats[seat].occupied && seat != st.mySeat)
+            return true;
+    }
+    return false;
+}
+
 void Tchat::closeEvent(QCloseEvent *event)
 {
+    // A host that leaves ends the game for everybody: ask first.
+    if (m_session.state().isHost && !m_exitConfirmed && othersSeated()) {
+        event->ignore();
+        if (m_exitQuestion)
+            return;
+        m_exitQuestion = new QMessageBox(QMessageBox::Question, QStringLiteral("Sudoku"),
+                                         QStringLiteral("Other players are still in the game. If you close it, "
+                                                        "the game ends for them too. Close it?"),
+                                         QMessageBox::Yes | QMessageBox::No, this);
+        m_exitQuestion->setDefaultButton(QMessageBox::No);
+        m_exitQuestion->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_exitQuestion, &QMessageBox::finished, this, [this](int answer) {
+            m_exitQuestion = nullptr;
+            if (answer == QMessageBox::Yes)
+                closeWithoutAsking();
+        });
+        m_exitQuestion->open();
+        return;
+    }
+
     // FormClose: save the bounds when they differ from the remembered ones.
     // Before the settings were ever loaded there is nothing to compare with,
     // and the stored settings are left alone.

@@ -83,6 +83,9 @@ public:
     void setBounds(const QRect &bounds);
 
     void refresh();
+    // Closes without the question a host is asked while others are seated
+    // (a signal to end, a lost connection).
+    void closeWithoutAsking();
     // Bounds to use for stored bounds: as they are while a screen shows the
     // window's title bar, else moved onto the primary screen.
     static QRect placeOnScreen(const QRect &stored);
@@ -99,6 +102,7 @@ private:
     void connectActions();
     void chooseColour(bool actionColour);
     void showMessage(const QString &text, bool closeAfter);
+    bool othersSeated() const;
     QStringList opponentNames() const;
     // The settings as the window shows them now.
     Settings windowSettings() const;
@@ -117,6 +121,8 @@ private:
     bool m_toldSettingsFailure = false;
     SoundOutput *m_sound = nullptr;
     QPointer<QMessageBox> m_errorBox;
+    QPointer<QMessageBox> m_exitQuestion;
+    bool m_exitConfirmed = false;
     QHash<QString, QPointer<QMessageBox>> m_messageBoxes; // by text; the session's texts are few
 
     HostLink *m_link = nullptr;
