@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace {
 
@@ -21,13 +22,15 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
 {
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
     startGame = item(file, QStringLiteral("Start Game"), "StartGame1");
     startGame->setEnabled(false);
+    startGame->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     file->addSeparator();
     exit = item(file, QStringLiteral("Exit"), "Exit1");
+    exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
-    QMenu *options = bar->addMenu(QStringLiteral("Options"));
+    QMenu *options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("Options1"));
     playSounds = item(options, QStringLiteral("Play Sounds"), "PlaySounds1", true);
     playSounds->setChecked(true);
@@ -74,16 +77,25 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
     options->addSeparator();
     justWatch = item(options, QStringLiteral("Just Watch"), "JustWatch1", true);
 
-    QMenu *view = bar->addMenu(QStringLiteral("View"));
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
     viewTally = item(view, QStringLiteral("View Tally"), "ViewTally1");
     spyList = item(view, QStringLiteral("Spy List"), "SpyList1");
     phraseList = item(view, QStringLiteral("Phrase List"), "PrhaseList1");
 
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     helpContent = item(help, QStringLiteral("Content"), "Help2");
     helpContent->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
     about = item(help, QStringLiteral("About"), "About1");
+
+    // F10 opens the menu bar at its first menu.
+    if (QWidget *window = bar->parentWidget()) {
+        auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
+        connect(f10, &QShortcut::activated, bar, [bar] {
+            if (!bar->actions().isEmpty())
+                bar->setActiveAction(bar->actions().constFirst());
+        });
+    }
 }
 
 void Actions::markTextSize(int size)

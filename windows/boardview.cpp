@@ -12,7 +12,7 @@ BoardView::BoardView(ClientSession *session, QWidget *parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("board"));
     setFixedSize(450, 448);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
@@ -39,7 +39,13 @@ void BoardView::paintEvent(QPaintEvent *)
         }
         p.drawPixmap(BoardGeometry::boxOrigin(c), BoardArt::highlite(board.boxHighlight[c] ? 1 : 0));
     }
-    // With the keyboard on the board, the selected cell carries a quiet ring.
+    // With the keyboard on the board, the board carries a focus ring and
+    // the selected cell a quiet one.
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(53, 56, 173, 150), 2, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
     if (hasFocus() && board.selectedColumn && board.selectedRow) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(QColor(53, 56, 173, 200), 2));
@@ -57,21 +63,11 @@ void BoardView::mouseReleaseEvent(QMouseEvent *event)
 
 void BoardView::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Left: m_session->input().moveSelection(-1, 0); break;
-    case Qt::Key_Right: m_session->input().moveSelection(1, 0); break;
-    case Qt::Key_Up: m_session->input().moveSelection(0, -1); break;
-    case Qt::Key_Down: m_session->input().moveSelection(0, 1); break;
-    case Qt::Key_Delete:
-    case Qt::Key_Backspace: m_session->input().typeDigit(0); break;
-    default:
-        if (event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9)
-            m_session->input().typeDigit(event->key() - Qt::Key_0);
-        else
-            QWidget::keyPressEvent(event);
-        return;
-    }
-    update();
+    const int digit = BoardInput::digitOfKey(event->key(), event->nativeScanCode());
+    if (m_session->input().keyPress(event->key(), event->modifiers(), digit, event->text()))
+        update();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void BoardView::focusInEvent(QFocusEvent *event)
