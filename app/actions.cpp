@@ -77,6 +77,21 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
     options->addSeparator();
     justWatch = item(options, QStringLiteral("Just Watch"), "JustWatch1", true);
 
+    // The board's aids, each kept in the settings file, on at first.
+    options->addSeparator();
+    highlight = item(options, QStringLiteral("&Highlight Row, Column and Box"), "Highlight1", true);
+    conflicts = item(options, QStringLiteral("Show &Conflicts"), "Conflicts1", true);
+    pencilCleanup = item(options, QStringLiteral("&Remove Pencil Marks Automatically"), "PencilCleanup1", true);
+    undoRedo = item(options, QStringLiteral("&Allow Undo"), "UndoRedo1", true);
+    for (QAction *aid : {highlight, conflicts, pencilCleanup, undoRedo})
+        aid->setChecked(true);
+    undo = item(options, QStringLiteral("&Undo"), "Undo1");
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    redo = item(options, QStringLiteral("R&edo"), "Redo1");
+    redo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
+    connect(undoRedo, &QAction::toggled, undo, &QAction::setEnabled);
+    connect(undoRedo, &QAction::toggled, redo, &QAction::setEnabled);
+
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
     viewTally = item(view, QStringLiteral("View Tally"), "ViewTally1");
     spyList = item(view, QStringLiteral("Spy List"), "SpyList1");

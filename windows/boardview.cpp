@@ -1,8 +1,10 @@
 #include "windows/boardview.h"
 
+#include "client/boardaids.h"
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
+#include "ui/widgets.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -20,6 +22,10 @@ void BoardView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const BoardState &board = m_session->state().board;
+    const BoardInput::Aids &aids = m_session->input().aids;
+    const BoardAids::CellSet lit = aids.highlight ? BoardAids::highlight(board) : BoardAids::CellSet();
+    const BoardAids::CellSet red = aids.conflicts ? BoardAids::conflicts(board) : BoardAids::CellSet();
+    QFont digitFont = Widgets::arial(29, true);
     // Column by column: each cell blank first, then its digit or its pencil
     // marks; after each column, the frame of the box with that number.
     for (int c = 1; c <= 9; ++c) {
@@ -33,9 +39,17 @@ void BoardView::paintEvent(QPaintEvent *)
                     p.drawPixmap(origin + BoardGeometry::pencilOffset(k),
                                  BoardArt::littleNum(mark >= 0 && mark <= 9 ? mark : 0));
                 }
+            } else if (red.has(c, r)) {
+                // A digit that repeats in its row, column or box: red.
+                p.setFont(digitFont);
+                p.setPen(QColor(210, 0, 0));
+                p.drawText(QRect(origin, BoardArt::num(0).size()), Qt::AlignCenter,
+                           QString::number(cell.value));
             } else if (cell.value > 0 && cell.value <= 36) {
                 p.drawPixmap(origin, BoardArt::num(cell.value));
             }
+            if (lit.has(c, r))
+                p.fillRect(QRect(origin, BoardArt::num(0).size()), QColor(53, 56, 173, 38));
         }
         p.drawPixmap(BoardGeometry::boxOrigin(c), BoardArt::highlite(board.boxHighlight[c] ? 1 : 0));
     }
