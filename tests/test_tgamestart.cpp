@@ -6,6 +6,8 @@
 #include "net/framebuffer.h"
 
 #include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -162,6 +164,38 @@ private slots:
         QTRY_VERIFY(fill->hasFocus());
         QTest::keyClick(fill, Qt::Key_Escape);
         QVERIFY(!fill->isVisible() && board->hasFocus());
+
+        // Ctrl+Return checks from the chat line and gives the board the keyboard.
+        // (Without a host link each check's send failure opens a box; it is
+        // closed so that the main window is the active one again.)
+        auto backToWindow = [&chat] {
+            for (QMessageBox *box : chat.findChildren<QMessageBox *>())
+                box->close();
+            chat.activateWindow();
+            return QTest::qWaitForWindowActive(&chat);
+        };
+        QVERIFY(backToWindow());
+        QTest::keyClick(board, Qt::Key_Right);
+        QTest::keyClick(board, Qt::Key_9);
+        auto *chatLine = chat.findChild<QWidget *>(QStringLiteral("mychat"));
+        chatLine->setFocus();
+        QTest::keyClick(chatLine, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(sent.last(), QByteArray("CMD_checkit+1+2+1+4+3+1+9"));
+        QVERIFY(board->hasFocus());
+
+        // F10 and Alt+F open the File menu.
+        QVERIFY(backToWindow());
+        const std::pair<Qt::Key, Qt::KeyboardModifier> menuKeys[] = {{Qt::Key_F10, Qt::NoModifier},
+                                                                      {Qt::Key_F, Qt::AltModifier}};
+        for (const auto &[key, modifier] : menuKeys) {
+            QTest::keyClick(board, key, modifier);
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QCOMPARE(menu->title(), QStringLiteral("&File"));
+            QApplication::activePopupWidget()->close();
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+        }
     }
 };
 
