@@ -63,7 +63,7 @@ play() { # MODE (1 Typing, 0 Clicking) NAME
     game=$!
     pids+=($game)
     local wid
-    wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sudoku$' 2>/dev/null | head -1)
+    wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sudoku$' 2>/dev/null | head -1) || true
     [ -n "$wid" ] || { echo "FAIL($name): no main window"; fail=1; return; }
     python3 "$src/tests/lib/peek.py" "$work/solution" "$work/winner" 40 &
     peek=$!
@@ -71,7 +71,7 @@ play() { # MODE (1 Typing, 0 Clicking) NAME
 
     # Escape closes the download window of the solo start.
     local dl
-    dl=$(timeout 20 xdotool search --sync --onlyvisible --name '^Download The' 2>/dev/null | head -1)
+    dl=$(timeout 20 xdotool search --sync --onlyvisible --name '^Download The' 2>/dev/null | head -1) || true
     if [ -n "$dl" ]; then
         timeout 5 xdotool windowactivate --sync "$dl" 2>/dev/null || true
         keys Escape
@@ -149,7 +149,7 @@ play() { # MODE (1 Typing, 0 Clicking) NAME
     else
         echo "FAIL($name): the keyboard game was not won"; fail=1
     fi
-    [ -n "$shots" ] && import -window "$wid" "${shots}-$name-won.png"
+    if [ -n "$shots" ]; then import -window "$wid" "${shots}-$name-won.png"; fi
 }
 
 play 1 typing
