@@ -312,6 +312,7 @@ void ClientSession::clearall()
         }
     }
     board.resetFrames();
+    m_input.forgetHistory();
 }
 
 void ClientSession::startthegame(FieldReader &f)

@@ -233,7 +233,7 @@ private slots:
         rig.chat.setWindows({nullptr, nullptr, nullptr, nullptr, &help, nullptr, nullptr, nullptr});
         auto *content = rig.chat.findChild<QAction *>(QStringLiteral("Help2"));
         QVERIFY(content->associatedObjects().size() == 1);
-        QCOMPARE(qobject_cast<QMenu *>(content->associatedObjects().first())->title(), QStringLiteral("Help"));
+        QCOMPARE(qobject_cast<QMenu *>(content->associatedObjects().first())->title(), QStringLiteral("&Help"));
         rig.chat.show();
         rig.chat.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&rig.chat));

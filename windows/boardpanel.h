@@ -24,6 +24,9 @@ public:
     // Shows the session's seats, labels, buttons and panels.
     void refresh();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildGrid();
     void buildSeats();
@@ -61,4 +64,5 @@ private:
     QAction *m_kickSet = nullptr;
     QAction *m_kickUnset = nullptr;
     int m_kickTarget = 0;
+    bool m_wasInGame = false;
 };

@@ -198,6 +198,21 @@ void Tchat::connectActions()
         m_actions->justWatch->setChecked(m_session.state().justWatchChecked);
         m_session.justWatchClick();
     });
+    // The board's aids: each switch is stored at once.
+    const std::pair<QAction *, bool BoardInput::Aids::*> aids[] = {
+        {a.highlight, &BoardInput::Aids::highlight},
+        {a.conflicts, &BoardInput::Aids::conflicts},
+        {a.pencilCleanup, &BoardInput::Aids::pencilCleanup},
+        {a.undoRedo, &BoardInput::Aids::undo}};
+    for (const auto &[action, flag] : aids) {
+        connect(action, &QAction::triggered, this, [this, flag = flag](bool on) {
+            m_session.input().aids.*flag = on;
+            saveinifile();
+            refresh();
+        });
+    }
+    connect(a.undo, &QAction::triggered, this, [this] { m_session.input().undo(); });
+    connect(a.redo, &QAction::triggered, this, [this] { m_session.input().redo(); });
     connect(a.viewTally, &QAction::triggered, this, [this] {
         if (!m_windows.tally)
             return;
@@ -386,6 +401,12 @@ void Tchat::loadinifile()
     m_actions->markTurnSound(m_session.state().turnSound);
     m_session.setPlayChatterSounds(s.chatterSounds);
     m_actions->playChatter->setChecked(s.chatterSounds);
+    BoardInput::Aids &aids = m_session.input().aids;
+    aids = {s.highlight, s.conflicts, s.pencilCleanup, s.undoRedo};
+    m_actions->highlight->setChecked(s.highlight);
+    m_actions->conflicts->setChecked(s.conflicts);
+    m_actions->pencilCleanup->setChecked(s.pencilCleanup);
+    m_actions->undoRedo->setChecked(s.undoRedo);
     m_synced = s;
     refresh();
 }
@@ -413,6 +434,11 @@ Settings Tchat::windowSettings() const
     s.height = r.height();
     s.turnSound = m_session.state().turnSound == 1 ? Settings::TurnSound::New : Settings::TurnSound::Classic;
     s.chatterSounds = m_session.state().playChatterSounds;
+    const BoardInput::Aids &aids = m_session.input().aids;
+    s.highlight = aids.highlight;
+    s.conflicts = aids.conflicts;
+    s.pencilCleanup = aids.pencilCleanup;
+    s.undoRedo = aids.undo;
     return s;
 }
 
