@@ -42,6 +42,7 @@ private slots:
     void gridSeparatorsAndBars();
     void numberStripButtonsStayInTheirFields();
     void pencilStripButtonsStayInTheirFields();
+    void lazyPicturesMatchTheRenders();
     void cachedPicturesMatchTheRenders();
 };
 
@@ -344,6 +345,29 @@ void TestBoardArt::pencilStripButtonsStayInTheirFields()
     QCOMPARE(qAlpha(strip.pixel(16, 165)), 255);
     QCOMPARE(qAlpha(strip.pixel(1, 172)), 0);
     QCOMPARE(qAlpha(strip.pixel(30, 172)), 0);
+}
+
+void TestBoardArt::lazyPicturesMatchTheRenders()
+{
+    // Asked for one at a time, last first, before any whole list is built:
+    // each cached picture is the one its index renders, and asking again
+    // gives the same pixmap.
+    const auto sameImage = [](const QPixmap &pm, const QImage &img) {
+        return pm.size() == img.size()
+               && pm.toImage().convertToFormat(QImage::Format_ARGB32)
+                      == img.convertToFormat(QImage::Format_ARGB32);
+    };
+    QList<qint64> keys(BoardArt::NumCount);
+    for (int i = BoardArt::NumCount - 1; i >= 0; --i) {
+        QVERIFY2(sameImage(BoardArt::num(i), BoardArt::renderNum(i)), qPrintable(QString::number(i)));
+        keys[i] = BoardArt::num(i).cacheKey();
+    }
+    for (int i = 0; i < BoardArt::NumCount; ++i)
+        QCOMPARE(BoardArt::imagelist_nums().at(i).cacheKey(), keys[i]);
+    for (int i = BoardArt::LittleNumCount - 1; i >= 0; --i)
+        QVERIFY(sameImage(BoardArt::littleNum(i), BoardArt::renderLittleNum(i)));
+    for (int i = BoardArt::HighliteCount - 1; i >= 0; --i)
+        QVERIFY(sameImage(BoardArt::highlite(i), BoardArt::renderHighlite(i)));
 }
 
 void TestBoardArt::cachedPicturesMatchTheRenders()

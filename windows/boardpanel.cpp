@@ -101,12 +101,12 @@ void BoardPanel::buildGrid()
     m_board = new BoardView(&m_session, m_panelGrid);
     m_board->move(5, 5);
 
-    m_imageSelect = new StripView(BoardArt::numberStrip(), m_panelGrid);
+    m_imageSelect = new StripView(BoardArt::NumberStripSize, &BoardArt::numberStrip, m_panelGrid);
     m_imageSelect->setObjectName(QStringLiteral("image_select"));
     m_imageSelect->hide();
     connect(m_imageSelect, &StripView::released, this,
             [this](int x, int y) { m_session.input().image_selectMouseUp(x, y); });
-    m_imagePencil = new StripView(BoardArt::pencilStrip(), m_panelGrid);
+    m_imagePencil = new StripView(BoardArt::PencilStripSize, &BoardArt::pencilStrip, m_panelGrid);
     m_imagePencil->setObjectName(QStringLiteral("image_pencil"));
     m_imagePencil->hide();
     connect(m_imagePencil, &StripView::released, this,
