@@ -13,9 +13,31 @@
 #include <QMenu>
 #include <QPainter>
 
+#include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <type_traits>
 
 namespace {
+
+// Raises widgets of one parent so that they lie over their siblings in this
+// order. Raising a shown widget repaints what lies under it (the board), so
+// nothing is raised when they already lie so.
+void raiseInOrder(std::initializer_list<QWidget *> widgets)
+{
+    const QObjectList &siblings = (*widgets.begin())->parentWidget()->children();
+    qsizetype at = siblings.size() - qsizetype(widgets.size());
+    bool ordered = at >= 0;
+    for (QWidget *w : widgets) {
+        if (!ordered || siblings.at(at++) != w) {
+            ordered = false;
+            break;
+        }
+    }
+    if (!ordered)
+        for (QWidget *w : widgets)
+            w->raise();
+}
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
                   int pixelSize, const QColor &colour, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
@@ -287,19 +309,20 @@ void BoardPanel::refresh()
     m_editFill->setVisible(s.editFillVisible);
     if (s.editFillVisible && !wasFillVisible)
         m_editFill->setFocus();
-    m_imageSelect->raise();
-    m_imagePencil->raise();
-    m_editFill->raise();
 
     m_labelGenerating[0]->setText(s.generatingText);
     m_labelGenerating[1]->setText(s.generatingText);
     m_panelGenerating->setVisible(s.panelGeneratingVisible);
-    m_panelGenerating->raise();
+    raiseInOrder({m_imageSelect, m_imagePencil, m_editFill, m_panelGenerating});
     m_labelWinner[0]->setText(s.winnerText);
     m_labelWinner[1]->setText(s.winnerText);
     m_panelWinner->setVisible(s.panelWinnerVisible);
-    m_panelWinner->raise();
     m_panelPenalty->setVisible(s.panelPenaltyVisible);
-    m_panelPenalty->raise();
-    m_board->update();
+    raiseInOrder({m_panelWinner, m_panelPenalty});
+    static_assert(std::is_trivially_copyable_v<BoardState>);
+    if (!m_boardShown || std::memcmp(&m_shownBoard, &s.board, sizeof(BoardState)) != 0) {
+        m_shownBoard = s.board;
+        m_boardShown = true;
+        m_board->update();
+    }
 }
