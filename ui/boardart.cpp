@@ -167,7 +167,7 @@ QImage BoardArt::renderNum(int index, qreal dpr)
         // This player's confirmed digits are heavier as well as green, so
         // they stand apart from the given ones without telling colours apart.
         drawCentred(p, QRectF(0, 0, NumSize.width(), NumSize.height()),
-                    QChar(u'0' + digit), digitFont(30, true), digitColour(index));
+                    QChar(u'0' + digit), digitFont(30, true), digitColour(index), index >= 28);
     }
     return image;
 }
@@ -378,7 +378,7 @@ namespace {
 // the application object goes, so no pixmap outlives the QGuiApplication
 // that made it.
 struct ArtCache {
-    qreal dpr = 1.0;
+    qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
     QList<QPixmap> nums{BoardArt::NumCount};
     QList<QPixmap> highlite{BoardArt::HighliteCount};
     QList<QPixmap> littleNums{BoardArt::LittleNumCount};
