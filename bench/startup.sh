@@ -24,13 +24,24 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=:$(head -n1 "$work/display")
-export QT_QPA_PLATFORM=xcb HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
 
-# One timed start, in a fresh network namespace with loopback up.
+# One timed start, in a fresh network namespace with loopback up and fresh
+# home, runtime and temporary folders (the single-instance lock lives there).
 timed() {
-    unshare -n bash -c 'ip link set lo up && exec "$@"' timed "$watch" "$@"
+    local home
+    home=$(mktemp -d -p "$work")
+    chmod 700 "$home"
+    # A start that never maps its window (the X connection lost on a busy
+    # machine) is tried again, up to three times.
+    for _ in 1 2 3; do
+        if HOME=$home XDG_CONFIG_HOME=$home/.config XDG_RUNTIME_DIR=$home TMPDIR=$home \
+            unshare -n bash -c 'ip link set lo up && exec "$@"' timed "$watch" "$@" 2>/dev/null; then
+            return 0
+        fi
+        echo "startup.sh: a start of $1 did not map its window; trying again" >&2
+    done
+    return 1
 }
 
 declare -A times
