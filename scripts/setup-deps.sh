@@ -10,7 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick fonts-liberation2 openbox x11-utils
   desktop-file-utils appstream man-db iproute2 util-linux
-  qt6-qpa-plugins libbenchmark-dev
+  qt6-qpa-plugins libbenchmark-dev liblz4-dev
 )
 
 missing=()

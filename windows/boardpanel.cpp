@@ -15,9 +15,31 @@
 #include <QPainter>
 #include <QShortcut>
 
+#include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <type_traits>
 
 namespace {
+
+// Raises widgets of one parent so that they lie over their siblings in this
+// order. Raising a shown widget repaints what lies under it (the board), so
+// nothing is raised when they already lie so.
+void raiseInOrder(std::initializer_list<QWidget *> widgets)
+{
+    const QObjectList &siblings = (*widgets.begin())->parentWidget()->children();
+    qsizetype at = siblings.size() - qsizetype(widgets.size());
+    bool ordered = at >= 0;
+    for (QWidget *w : widgets) {
+        if (!ordered || siblings.at(at++) != w) {
+            ordered = false;
+            break;
+        }
+    }
+    if (!ordered)
+        for (QWidget *w : widgets)
+            w->raise();
+}
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
                   int pixelSize, const QColor &colour, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
@@ -134,12 +156,12 @@ void BoardPanel::buildGrid()
     m_board = new BoardView(&m_session, m_panelGrid);
     m_board->move(5, 5);
 
-    m_imageSelect = new StripView(BoardArt::numberStrip(), m_panelGrid);
+    m_imageSelect = new StripView(BoardArt::NumberStripSize, &BoardArt::numberStrip, m_panelGrid);
     m_imageSelect->setObjectName(QStringLiteral("image_select"));
     m_imageSelect->hide();
     connect(m_imageSelect, &StripView::released, this,
             [this](int x, int y) { m_session.input().image_selectMouseUp(x, y); });
-    m_imagePencil = new StripView(BoardArt::pencilStrip(), m_panelGrid);
+    m_imagePencil = new StripView(BoardArt::PencilStripSize, &BoardArt::pencilStrip, m_panelGrid);
     m_imagePencil->setObjectName(QStringLiteral("image_pencil"));
     m_imagePencil->hide();
     connect(m_imagePencil, &StripView::released, this,
@@ -355,19 +377,25 @@ void BoardPanel::refresh()
         && m_session.state().mySeat <= ClientSession::SeatCount)
         m_board->setFocus();
     m_wasInGame = s.gameInProgress;
-    m_imageSelect->raise();
-    m_imagePencil->raise();
-    m_editFill->raise();
 
     m_labelGenerating[0]->setText(s.generatingText);
     m_labelGenerating[1]->setText(s.generatingText);
     m_panelGenerating->setVisible(s.panelGeneratingVisible);
-    m_panelGenerating->raise();
+    raiseInOrder({m_imageSelect, m_imagePencil, m_editFill, m_panelGenerating});
     m_labelWinner[0]->setText(s.winnerText);
     m_labelWinner[1]->setText(s.winnerText);
     m_panelWinner->setVisible(s.panelWinnerVisible);
-    m_panelWinner->raise();
     m_panelPenalty->setVisible(s.panelPenaltyVisible);
-    m_panelPenalty->raise();
-    m_board->update();
+    raiseInOrder({m_panelWinner, m_panelPenalty});
+    static_assert(std::is_trivially_copyable_v<BoardState>);
+    // The aids change how the same board is drawn.
+    const BoardInput::Aids &aids = m_session.input().aids;
+    const int aidsDrawn = (aids.highlight ? 1 : 0) | (aids.conflicts ? 2 : 0);
+    if (!m_boardShown || aidsDrawn != m_shownAids
+        || std::memcmp(&m_shownBoard, &s.board, sizeof(BoardState)) != 0) {
+        m_shownBoard = s.board;
+        m_shownAids = aidsDrawn;
+        m_boardShown = true;
+        m_board->update();
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/boardstate.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -59,6 +61,11 @@ private:
     QWidget *m_panelWinner = nullptr;
     QLabel *m_labelWinner[2] = {};
     QWidget *m_panelPenalty = nullptr;
+    // The board as last painted: a refresh that leaves it as it was (a chat
+    // line, a clock tick) does not paint the board again.
+    BoardState m_shownBoard;
+    bool m_boardShown = false;
+    int m_shownAids = 0;
     QMenu *m_popupKick = nullptr;
     QAction *m_kickRemove = nullptr;
     QAction *m_kickSet = nullptr;

@@ -96,16 +96,17 @@ void BoardView::focusOutEvent(QFocusEvent *event)
     QWidget::focusOutEvent(event);
 }
 
-StripView::StripView(const QPixmap &picture, QWidget *parent) : QWidget(parent), m_picture(picture)
+StripView::StripView(QSize size, const QPixmap &(*picture)(), QWidget *parent)
+    : QWidget(parent), m_picture(picture)
 {
-    setFixedSize(picture.size());
+    setFixedSize(size);
     setCursor(Qt::PointingHandCursor);
 }
 
 void StripView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, m_picture);
+    p.drawPixmap(0, 0, m_picture());
 }
 
 void StripView::mouseReleaseEvent(QMouseEvent *event)

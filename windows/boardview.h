@@ -24,12 +24,13 @@ private:
 };
 
 // A strip picture (number strip or pencil strip) that reports where it was
-// released.
+// released. The picture is fetched when the strip is first painted, so it is
+// not drawn before the strip is shown.
 class StripView : public QWidget
 {
     Q_OBJECT
 public:
-    StripView(const QPixmap &picture, QWidget *parent);
+    StripView(QSize size, const QPixmap &(*picture)(), QWidget *parent);
 
 signals:
     void released(int x, int y);
@@ -39,5 +40,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    const QPixmap &m_picture;
+    const QPixmap &(*m_picture)();
 };
