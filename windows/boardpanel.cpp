@@ -1,5 +1,6 @@
 #include "windows/boardpanel.h"
 
+#include "windows/boardaccessible.h"
 #include "windows/boardview.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
@@ -302,4 +303,5 @@ void BoardPanel::refresh()
     m_panelPenalty->setVisible(s.panelPenaltyVisible);
     m_panelPenalty->raise();
     m_board->update();
+    BoardAccessible::announceChanges(m_board);
 }

@@ -1,5 +1,6 @@
 #include "windows/boardview.h"
 
+#include "windows/boardaccessible.h"
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
@@ -14,6 +15,7 @@ BoardView::BoardView(ClientSession *session, QWidget *parent) : QWidget(parent),
     setFixedSize(450, 448);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    BoardAccessible::installFactory();
 }
 
 void BoardView::paintEvent(QPaintEvent *)
