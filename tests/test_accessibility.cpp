@@ -3,10 +3,19 @@
 // a player can reach, and text that stays readable under a dark palette.
 #include "net/framebuffer.h"
 #include "windows/boardaccessible.h"
+#include "windows/tabout.h"
 #include "windows/tchat.h"
+#include "windows/tdownload.h"
+#include "windows/tgamestart.h"
+#include "windows/thelp.h"
+#include "windows/tphrases.h"
+#include "windows/tspylist.h"
+#include "windows/ttallylist.h"
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QAbstractButton>
+#include <QLabel>
 #include <QtTest>
 
 namespace {
@@ -110,6 +119,51 @@ private slots:
             QCOMPARE(e.second, 9 + 2);
         BoardAccessible::eventSink = QAccessible::updateAccessibility;
         g_watched = nullptr;
+    }
+
+    void everyControlHasAName()
+    {
+        // Each window as it first shows: whatever a player can reach or read
+        // (buttons, option choices, edits, lists, labels) has a name to speak.
+        Tchat chat;
+        startTwoPlayerGame(chat);
+        Tgamestart gamestart;
+        Tphrases phrases;
+        Tspylist spylist;
+        Tdownload download;
+        Tabout about;
+        Thelp help;
+        Ttallylist tally;
+        QStringList nameless;
+        for (QWidget *window : std::initializer_list<QWidget *>{&chat, &gamestart, &phrases, &spylist,
+                                                                &download, &about, &help, &tally}) {
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                // Qt's own parts (the menu bar's overflow button) and other
+                // windows' controls are not this window's to name.
+                if (!w->isVisibleTo(window) || w->window() != window ||
+                    w->objectName().startsWith(QLatin1String("qt_")))
+                    continue;
+                const bool reachable = w->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton *>(w) ||
+                                       qobject_cast<QLabel *>(w);
+                if (!reachable)
+                    continue;
+                QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+                if (!iface || iface->text(QAccessible::Name).trimmed().isEmpty())
+                    nameless.append(window->objectName() + QLatin1Char('/') + w->metaObject()->className() +
+                                    QLatin1Char(' ') + w->objectName());
+            }
+        }
+        for (const QString &n : std::as_const(nameless))
+            qWarning("nameless: %s", qPrintable(n));
+        // A status line's name follows its text.
+        feed(chat, {"CMD_hisscore+2+15+3+"});
+        const auto nameOf = [&chat](const char *label) {
+            return QAccessible::queryAccessibleInterface(chat.findChild<QLabel *>(QLatin1String(label)))
+                ->text(QAccessible::Name);
+        };
+        QCOMPARE(nameOf("label_score2"), QStringLiteral("Seat 2 score: 15"));
+        QCOMPARE(nameOf("label_bonus1"), QStringLiteral("Seat 1 bonus"));
+        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QLatin1String(", "))));
     }
 };
 
