@@ -15,7 +15,10 @@
 #include <QAccessible>
 #include <QAccessibleInterface>
 #include <QAbstractButton>
+#include <QApplication>
+#include <QHash>
 #include <QLabel>
+#include <QPalette>
 #include <QtTest>
 
 namespace {
@@ -46,6 +49,67 @@ void startTwoPlayerGame(Tchat &chat)
     chat.session().setMyName(QStringLiteral("You"));
     feed(chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Ann",
                 "CMD_startgame+You+1+1+", "CMD_theboard+1+5+3+7", "CMD_nextplayer+1+"});
+}
+
+// The contrast ratio of two colours, as web guidelines define it (1 to 21).
+double contrast(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The commonest colour of an area, taken as its background.
+QRgb commonest(const QImage &image)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000u];
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    return background;
+}
+
+// How far the strongest pixel of an area stands out from its background.
+double bestContrast(const QImage &image)
+{
+    const QRgb background = commonest(image);
+    double best = 1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            best = std::max(best, contrast(background, image.pixel(x, y)));
+    }
+    return best;
+}
+
+// A dark desktop palette, as a dark theme sets it.
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(45, 45, 48));
+    p.setColor(QPalette::WindowText, Qt::white);
+    p.setColor(QPalette::Base, QColor(30, 30, 30));
+    p.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    p.setColor(QPalette::Text, Qt::white);
+    p.setColor(QPalette::Button, QColor(45, 45, 48));
+    p.setColor(QPalette::ButtonText, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    p.setColor(QPalette::HighlightedText, Qt::black);
+    return p;
 }
 
 } // namespace
@@ -164,6 +228,49 @@ private slots:
         QCOMPARE(nameOf("label_score2"), QStringLiteral("Seat 2 score: 15"));
         QCOMPARE(nameOf("label_bonus1"), QStringLiteral("Seat 1 bonus"));
         QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QLatin1String(", "))));
+    }
+
+    void textStaysReadableUnderADarkPalette()
+    {
+        // Every text of the main window as drawn, the chat's lines, the
+        // seats and the notices over the board included, stands out from
+        // what lies behind it.
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        {
+            Tchat chat;
+            startTwoPlayerGame(chat);
+            feed(chat, {"CMD_chat+Ann chats: hi|clBlack", "CMD_generating+", "CMD_hisscore+2+15+3+"});
+            const QImage shot = chat.grab().toImage();
+            // For a person to look at: A11Y_SHOT names a file for the picture.
+            if (qEnvironmentVariableIsSet("A11Y_SHOT"))
+                shot.save(qEnvironmentVariable("A11Y_SHOT"));
+            QStringList faint;
+            QList<QWidget *> texts;
+            const QStringList shadows = {QStringLiteral("label_generating2"), QStringLiteral("label_winner2")};
+            for (QLabel *label : chat.findChildren<QLabel *>()) {
+                if (!label->text().trimmed().isEmpty())
+                    texts.append(label);
+            }
+            texts.append(chat.findChild<QWidget *>(QStringLiteral("mainchat")));
+            texts.append(chat.findChild<QWidget *>(QStringLiteral("mychat")));
+            for (QWidget *w : std::as_const(texts)) {
+                // The grey shadows under the notices are drawn faint on purpose.
+                if (!w->isVisibleTo(&chat) || w->window() != &chat || shadows.contains(w->objectName()))
+                    continue;
+                const QRect area(w->mapTo(&chat, QPoint(0, 0)), w->size());
+                // A label's own colour against what shows behind it (a shadow
+                // under it must not pass for its text); the chat by its pixels.
+                auto *label = qobject_cast<QLabel *>(w);
+                const double ratio =
+                    label ? contrast(label->palette().color(label->foregroundRole()).rgb(), commonest(shot.copy(area)))
+                          : bestContrast(shot.copy(area));
+                if (ratio < 3)
+                    faint.append(QStringLiteral("%1 (%2)").arg(w->objectName()).arg(ratio, 0, 'f', 2));
+            }
+            QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QLatin1String(", "))));
+        }
+        QApplication::setPalette(before);
     }
 };
 

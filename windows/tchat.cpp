@@ -70,8 +70,15 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
 
     auto *central = new QWidget(this);
     central->setAutoFillBackground(true);
+    // Colours of the board's own, whatever the desktop's palette: every label
+    // and panel without a colour of its own reads black on white, so a dark
+    // desktop theme cannot draw white names on the white board.
     QPalette pal = central->palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        pal.setColor(role, Qt::white);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(role, Qt::black);
+    pal.setColor(QPalette::PlaceholderText, Qt::darkGray);
     central->setPalette(pal);
     central->setMinimumSize(ClientWidth, ClientHeight);
     setCentralWidget(central);
