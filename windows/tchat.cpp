@@ -54,6 +54,7 @@ void nameControls(QWidget *window)
     }
     AccessibleCaption::set(label(QStringLiteral("label_status")), QStringLiteral("Status"));
     AccessibleCaption::set(label(QStringLiteral("label_timer")), QStringLiteral("Clock"));
+    widget(QStringLiteral("edit_fill"))->setAccessibleName(QStringLiteral("Digit for the selected cell"));
     widget(QStringLiteral("mainchat"))->setAccessibleName(QStringLiteral("Chat"));
     widget(QStringLiteral("mychat"))->setAccessibleName(QStringLiteral("Chat input"));
 }
