@@ -1,5 +1,6 @@
 #include "windows/boardpanel.h"
 
+#include "windows/boardaccessible.h"
 #include "windows/boardview.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
@@ -397,5 +398,6 @@ void BoardPanel::refresh()
         m_shownAids = aidsDrawn;
         m_boardShown = true;
         m_board->update();
+        BoardAccessible::announceChanges(m_board);
     }
 }

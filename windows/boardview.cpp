@@ -1,6 +1,7 @@
 #include "windows/boardview.h"
 
 #include "client/boardaids.h"
+#include "windows/boardaccessible.h"
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
@@ -16,6 +17,7 @@ BoardView::BoardView(ClientSession *session, QWidget *parent) : QWidget(parent),
     setFixedSize(450, 448);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    BoardAccessible::installFactory();
 }
 
 void BoardView::paintEvent(QPaintEvent *)

@@ -11,6 +11,7 @@ class BoardView : public QWidget
     Q_OBJECT
 public:
     BoardView(ClientSession *session, QWidget *parent);
+    ClientSession *session() const { return m_session; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

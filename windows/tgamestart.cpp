@@ -136,12 +136,14 @@ Tgamestart::Tgamestart(QWidget *parent) : QDialog(parent)
         auto *g = new ClickLabel(this, [this, n] { image_1Click(n); });
         g->setObjectName(QStringLiteral("image_%1").arg(n));
         g->setGeometry(6, gameY[n - 1], 33, 31);
+        g->setAccessibleName(QString::fromLatin1(gameNames[n - 1]));
         m_gameMarks[n] = g;
         styledLabel(this, QString::fromLatin1(gameNames[n - 1]), 41, gameLabelY[n - 1]);
 
         auto *p = new ClickLabel(this, [this, n] { image_puzzletype1Click(n); });
         p->setObjectName(QStringLiteral("image_puzzletype%1").arg(n));
         p->setGeometry(230, puzzleY[n - 1], 33, 31);
+        p->setAccessibleName(QString::fromLatin1(puzzleNames[n - 1]));
         m_puzzleMarks[n] = p;
         styledLabel(this, QString::fromLatin1(puzzleNames[n - 1]), 265, puzzleLabelY[n - 1]);
     }
@@ -164,6 +166,9 @@ void Tgamestart::redraw()
     for (int n = 1; n <= 3; ++n) {
         m_gameMarks[n]->setPixmap(gameMark(m_gameTag[n] == 1));
         m_puzzleMarks[n]->setPixmap(gameMark(m_puzzleHint[n] == 'y'));
+        m_gameMarks[n]->setAccessibleDescription(m_gameTag[n] == 1 ? QStringLiteral("chosen") : QStringLiteral("not chosen"));
+        m_puzzleMarks[n]->setAccessibleDescription(m_puzzleHint[n] == 'y' ? QStringLiteral("chosen")
+                                                                          : QStringLiteral("not chosen"));
     }
 }
 
