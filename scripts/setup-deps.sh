@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick fonts-liberation2 openbox x11-utils
   desktop-file-utils appstream man-db iproute2 util-linux
   qt6-qpa-plugins libbenchmark-dev
+  libminiupnpc-dev libnatpmp-dev
 )
 
 missing=()
