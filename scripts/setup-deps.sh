@@ -12,6 +12,7 @@ PACKAGES=(
   desktop-file-utils appstream man-db iproute2 util-linux
   qt6-qpa-plugins libbenchmark-dev
   libminiupnpc-dev libnatpmp-dev
+  miniupnpd-nftables nftables
 )
 
 missing=()
