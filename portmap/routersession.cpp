@@ -55,6 +55,28 @@ bool isNatpmpRefusal(int code)
 
 enum class Answer { Answered, Silent, Refused };
 
+// An outside address that the internet cannot reach: private ranges, the
+// providers' shared range (carrier NAT), loopback, link-local, unset.
+bool isUnreachableFromInternet(const QString &address)
+{
+    in_addr a{};
+    if (inet_pton(AF_INET, address.toLatin1().constData(), &a) != 1)
+        return false;
+    const quint32 v = ntohl(a.s_addr);
+    const auto in = [v](quint32 net, int bits) { return (v >> (32 - bits)) == (net >> (32 - bits)); };
+    return in(0x00000000, 8) || in(0x0A000000, 8) || in(0x64400000, 10) || in(0x7F000000, 8)
+        || in(0xA9FE0000, 16) || in(0xAC100000, 12) || in(0xC0A80000, 16);
+}
+
+QString privateOutsideAddress(const QString &address, quint16 port)
+{
+    return QStringLiteral("The router's internet address %1 is itself a private one: another router or the "
+                          "internet provider sits in between, so friends on the internet cannot reach port %2 "
+                          "this way.")
+        .arg(address)
+        .arg(port);
+}
+
 } // namespace
 
 struct RouterSession::Upnp {
@@ -151,6 +173,10 @@ PortMapOutcome RouterSession::openUpnp(quint16 port, bool *routerFound)
                            .arg(upnpError(r)));
     }
     added.externalAddress = QString::fromUtf8(external);
+    if (isUnreachableFromInternet(added.externalAddress)) {
+        close();
+        return failure(privateOutsideAddress(added.externalAddress, m_externalPort));
+    }
     return added;
 }
 
@@ -259,6 +285,10 @@ PortMapOutcome RouterSession::openNatpmp(quint16 port, bool *routerFound)
         return o;
     m_method = Method::Natpmp;
     o.externalAddress = QString::fromLatin1(external);
+    if (isUnreachableFromInternet(o.externalAddress)) {
+        close();
+        return failure(privateOutsideAddress(o.externalAddress, o.externalPort));
+    }
     return o;
 }
 

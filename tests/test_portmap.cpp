@@ -220,6 +220,12 @@ void TestPortMap::routerAnswers_data()
     QTest::newRow("IGD will not tell its address") << noAddress << "would not tell its internet address"
                                                    << QList<Args>{addRequest("2")} << QStringList{};
 
+    // Behind a second router or the provider's NAT, the forward is no use.
+    FakeRouter::Setup doubleNat;
+    doubleNat.externalAddress = QStringLiteral("100.64.12.34");
+    QTest::newRow("IGD's own internet address is private") << doubleNat << "is itself a private one"
+                                                           << QList<Args>{addRequest("2")} << QStringList{};
+
     FakeRouter::Setup natRefuses;
     natRefuses.ssdp = false;
     natRefuses.natpmp = true;
