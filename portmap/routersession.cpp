@@ -285,6 +285,13 @@ PortMapOutcome RouterSession::openNatpmp(quint16 port, bool *routerFound)
         return o;
     m_method = Method::Natpmp;
     o.externalAddress = QString::fromLatin1(external);
+    if (m_config.requireSamePort && o.externalPort != port) {
+        close();
+        return failure(QStringLiteral("The router would open port %1 only as outside port %2; players who join "
+                                      "always use port %1.")
+                           .arg(port)
+                           .arg(o.externalPort));
+    }
     if (isUnreachableFromInternet(o.externalAddress)) {
         close();
         return failure(privateOutsideAddress(o.externalAddress, o.externalPort));

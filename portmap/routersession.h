@@ -22,6 +22,10 @@ struct PortMapConfig {
     int leaseSeconds = 3600;
     // A failed renewal is tried again after this long while the lease lasts.
     int renewRetryMs = 30000;
+    // A router that grants another outside port than the one asked for is
+    // of no use when the peers always dial the asked-for port: the forward
+    // is then removed and the attempt fails.
+    bool requireSamePort = true;
     // Shown in the router's table of forwarded ports.
     QString description = QStringLiteral("Sudoku game");
 
