@@ -12,7 +12,13 @@ PACKAGES=(
   desktop-file-utils appstream man-db iproute2 util-linux
   qt6-qpa-plugins libbenchmark-dev liblz4-dev
   dbus at-spi2-core python3-pyatspi
+  libminiupnpc-dev libnatpmp-dev
 )
+# The hand-run router trial (scripts/router-trial.sh) also needs a real UPnP
+# daemon; it is installed only when asked for: setup-deps.sh --router-trial
+if [ "${1:-}" = "--router-trial" ]; then
+  PACKAGES+=(miniupnpd-nftables nftables)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
