@@ -32,6 +32,13 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -1 "$work/display")" XDG_RUNTIME_DIR=$work
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# A window manager gives the keys of the second half to the active window.
+openbox >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+done
 
 # The accessibility bus and its registry, on this session's bus.
 launcher=/usr/libexec/at-spi-bus-launcher
