@@ -4,10 +4,10 @@
 #include "host/tserver.h"
 #include "base/errors.h"
 #include "net/framebuffer.h"
+#include "net/joinaddresses.h"
 #include "net/tsock.h"
 
 #include <QHostInfo>
-#include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QTcpSocket>
 
@@ -29,6 +29,9 @@ HostLink::HostLink(ClientSession &session, QObject *parent)
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &HostLink::connectTimedOut);
     connect(&m_session, &ClientSession::send, this, &HostLink::send);
+    // The host has announced this client's own seat: the game is logged in,
+    // and only now does the lobby hear of it.
+    connect(&m_session, &ClientSession::loadSettingsRequested, this, &HostLink::openLobbyLink);
     connect(&m_session, &ClientSession::messageBox, this, [this](const QString &, bool closeAfter) {
         m_hostSaidWhy = m_hostSaidWhy || closeAfter;
     });
@@ -139,7 +142,15 @@ void HostLink::launch(const QStringList &parameters)
     } else {
         joinpress();
     }
-    // The lobby link: a presence connection that carries nothing.
+    // The lobby link follows once the game has logged in.
+    m_lobbyLinkWanted = true;
+}
+
+void HostLink::openLobbyLink()
+{
+    // A presence connection that carries nothing; opened once.
+    if (!std::exchange(m_lobbyLinkWanted, false))
+        return;
     try {
         openSocket(*m_sock11, QStringLiteral("127.0.0.1"), lobbyPort);
     } catch (const GameError &) {
@@ -168,55 +179,10 @@ void HostLink::hostpress(bool soloGame)
     }
     m_session.showStartGame(true);
     if (!soloGame)
-        addLine(joinAddressLine(joinAddresses(addressSource ? addressSource() : interfaceAddresses()), port));
+        addLine(JoinAddresses::joinAddressLine(
+            JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()), port));
     emit hostingStarted();
     emit changed();
-}
-
-QList<QHostAddress> HostLink::interfaceAddresses()
-{
-    QList<QHostAddress> all;
-    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces()) {
-        if (!nic.flags().testFlag(QNetworkInterface::IsUp) || !nic.flags().testFlag(QNetworkInterface::IsRunning))
-            continue;
-        for (const QNetworkAddressEntry &entry : nic.addressEntries())
-            all << entry.ip();
-    }
-    return all;
-}
-
-QList<QHostAddress> HostLink::joinAddresses(const QList<QHostAddress> &interfaceAddresses)
-{
-    QList<QHostAddress> joinAt;
-    for (QHostAddress a : interfaceAddresses) {
-        // A link-local IPv6 address needs its interface named to be of use.
-        if (a.isNull() || a.isLoopback() || a.isMulticast()
-            || (a.protocol() == QAbstractSocket::IPv6Protocol && a.isLinkLocal()))
-            continue;
-        a.setScopeId(QString());
-        if (!joinAt.contains(a))
-            joinAt << a;
-    }
-    return joinAt;
-}
-
-QString HostLink::joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port)
-{
-    if (joinAt.isEmpty())
-        return QStringLiteral("This computer is on no network, so friends elsewhere cannot join this game.");
-    QStringList shown;
-    for (const QHostAddress &a : joinAt)
-        shown << a.toString();
-    return QStringLiteral("Friends on your network can join at %1, port %2.")
-        .arg(plainList(shown, QStringLiteral("or")))
-        .arg(port);
-}
-
-QString HostLink::plainList(const QStringList &items, const QString &lastJoin)
-{
-    if (items.size() < 2)
-        return items.value(0);
-    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + u' ' + lastJoin + u' ' + items.last();
 }
 
 void HostLink::setJoinFailed(bool failed)
@@ -276,7 +242,7 @@ void HostLink::startJoin()
         QStringList shown;
         for (const QHostAddress &a : std::as_const(m_candidates))
             shown << a.toString();
-        addLine(QStringLiteral("Found %1 at %2.").arg(host, plainList(shown, QStringLiteral("and"))));
+        addLine(QStringLiteral("Found %1 at %2.").arg(host, JoinAddresses::plainList(shown, QStringLiteral("and"))));
         tryNextAddress();
     };
     if (resolver) {

@@ -16,7 +16,8 @@ class TServer;
 class TSock;
 
 // The client's links to the outside: the game connection to the host, the
-// lobby link, and the launch modes that open them. A launch with no
+// lobby link (opened once the game has logged in, so the lobby's lamp means a
+// game that really runs), and the launch modes that open them. A launch with no
 // parameters is a solo game hosted on loopback; "name host true" hosts a
 // game, "name host <anything else>" joins one; fewer parameters start
 // nothing. The host's bytes go to the session, the session's messages go out
@@ -60,17 +61,6 @@ public:
     // One message text to the host, framed.
     void send(const QByteArray &text);
 
-    // The addresses friends on the network can join at: the interfaces' own,
-    // without loopback, link-local and duplicate ones.
-    static QList<QHostAddress> joinAddresses(const QList<QHostAddress> &interfaceAddresses);
-    // The system line that names them with the game's port.
-    static QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port);
-    // Every address of every interface that is up.
-    static QList<QHostAddress> interfaceAddresses();
-
-    // "a", "a and b", "a, b and c" (or another last joining word).
-    static QString plainList(const QStringList &items, const QString &lastJoin);
-
     TSock &gameSocket() { return *m_sock; }
     TSock &lobbySocket() { return *m_sock11; }
 
@@ -95,6 +85,7 @@ signals:
 
 private:
     void openSocket(TSock &sock, const QString &host, quint16 port);
+    void openLobbyLink();
     void readHost();
     void socketInfo(int code, const QString &text);
     void addLine(const QString &line);
@@ -121,6 +112,7 @@ private:
     bool m_closingAttempt = false;
     bool m_linkUp = false;
     bool m_hostSaidWhy = false;
+    bool m_lobbyLinkWanted = false;
     quint64 m_attempt = 0;
     QTimer m_connectTimer;
 };
