@@ -13,6 +13,7 @@
 
 const char *const Settings::FileName = "brenviklobby.ini";
 const char *const Settings::SectionName = "sudoku";
+const char *const Settings::HideDownloadKey = "HideDownloadWindow";
 
 namespace {
 
@@ -241,4 +242,18 @@ std::optional<QByteArray> Settings::savePhrasesText(const QByteArray &text, cons
 {
     const KeyValues keys = phraseValues(phrases, nullptr);
     return IniFile::rewriteText(text, setter(keys));
+}
+
+bool Settings::readSwitch(const QString &path, const char *key, bool defaultValue)
+{
+    CSimpleIniA ini;
+    if (IniFile::read(ini, path) != IniFile::ReadResult::Read)
+        return defaultValue;
+    const QString value = SectionReader(ini).text(key, defaultValue ? "true" : "false");
+    return defaultValue ? value != u"false" : value == u"true";
+}
+
+bool Settings::writeSwitch(const QString &path, const char *key, bool on)
+{
+    return writeKeys(path, {{key, on ? "true" : "false"}});
 }

@@ -91,6 +91,13 @@ struct Settings
     std::optional<QByteArray> saveText(const QByteArray &text) const;
     static std::optional<QByteArray> savePhrasesText(const QByteArray &text, const Phrases &phrases);
 
+    // Switches that are read when they are used, not at login, and written
+    // on their own the moment they change: "true" or "false"; a missing or
+    // other value gives the default.
+    static const char *const HideDownloadKey; // the solo start's lobby download window; off
+    static bool readSwitch(const QString &path, const char *key, bool defaultValue);
+    static bool writeSwitch(const QString &path, const char *key, bool on);
+
     // "1" Score and Show or "3" First To Complete when marked, else 2.
     int gameTypeToSave() const;
     bool textSizeHasMenuItem() const

@@ -61,8 +61,10 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     connect(m_link, &HostLink::lineAdded, this,
             [this](const QString &line, quint32 colour) { m_chat->view()->addlinetochat(line, colour); });
     connect(m_link, &HostLink::soloStarted, this, [this] {
-        if (m_windows.download)
-            m_windows.download->show();
+        if (m_windows.download) {
+            m_windows.download->setSettingsPath(settingsPath);
+            m_windows.download->offer();
+        }
     });
     connect(m_link, &HostLink::hostingStarted, this, [this] {
         if (m_windows.spylist)
