@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace {
 
@@ -21,15 +22,17 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
 {
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
     startGame = item(file, QStringLiteral("Start Game"), "StartGame1");
     startGame->setEnabled(false);
+    startGame->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     file->addSeparator();
     tryAgain = item(file, QStringLiteral("Try Again"), "TryAgain1");
     tryAgain->setEnabled(false);
     exit = item(file, QStringLiteral("Exit"), "Exit1");
+    exit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
-    QMenu *options = bar->addMenu(QStringLiteral("Options"));
+    QMenu *options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("Options1"));
     playSounds = item(options, QStringLiteral("Play Sounds"), "PlaySounds1", true);
     playSounds->setChecked(true);
@@ -76,16 +79,40 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
     options->addSeparator();
     justWatch = item(options, QStringLiteral("Just Watch"), "JustWatch1", true);
 
-    QMenu *view = bar->addMenu(QStringLiteral("View"));
+    // The board's aids, each kept in the settings file, on at first.
+    options->addSeparator();
+    highlight = item(options, QStringLiteral("&Highlight Row, Column and Box"), "Highlight1", true);
+    conflicts = item(options, QStringLiteral("Show &Conflicts"), "Conflicts1", true);
+    pencilCleanup = item(options, QStringLiteral("&Remove Pencil Marks Automatically"), "PencilCleanup1", true);
+    undoRedo = item(options, QStringLiteral("&Allow Undo"), "UndoRedo1", true);
+    for (QAction *aid : {highlight, conflicts, pencilCleanup, undoRedo})
+        aid->setChecked(true);
+    undo = item(options, QStringLiteral("&Undo"), "Undo1");
+    undo->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    redo = item(options, QStringLiteral("R&edo"), "Redo1");
+    redo->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
+    connect(undoRedo, &QAction::toggled, undo, &QAction::setEnabled);
+    connect(undoRedo, &QAction::toggled, redo, &QAction::setEnabled);
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
     viewTally = item(view, QStringLiteral("View Tally"), "ViewTally1");
     spyList = item(view, QStringLiteral("Spy List"), "SpyList1");
     phraseList = item(view, QStringLiteral("Phrase List"), "PrhaseList1");
 
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     helpContent = item(help, QStringLiteral("Content"), "Help2");
     helpContent->setShortcut(QKeySequence(Qt::Key_F1));
     help->addSeparator();
     about = item(help, QStringLiteral("About"), "About1");
+
+    // F10 opens the menu bar at its first menu.
+    if (QWidget *window = bar->parentWidget()) {
+        auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
+        connect(f10, &QShortcut::activated, bar, [bar] {
+            if (!bar->actions().isEmpty())
+                bar->setActiveAction(bar->actions().constFirst());
+        });
+    }
 }
 
 void Actions::markTextSize(int size)

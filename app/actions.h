@@ -36,6 +36,13 @@ public:
     QAction *scrollChatOff = nullptr;
     QAction *clearChat = nullptr;
     QAction *justWatch = nullptr;
+    // Options: the board's aids, and undo and redo.
+    QAction *highlight = nullptr;
+    QAction *conflicts = nullptr;
+    QAction *pencilCleanup = nullptr;
+    QAction *undoRedo = nullptr;
+    QAction *undo = nullptr;
+    QAction *redo = nullptr;
     // View
     QAction *viewTally = nullptr;
     QAction *spyList = nullptr;

@@ -155,6 +155,11 @@ bool Settings::loadText(const QByteArray &text)
     turnSound = file.text("Turnsound", "0") == u"1" ? TurnSound::New : TurnSound::Classic;
 
     chatterSounds = file.flag("ChatterSounds");
+
+    highlight = file.flag("Highlight");
+    conflicts = file.flag("Conflicts");
+    pencilCleanup = file.flag("PencilCleanup");
+    undoRedo = file.flag("UndoRedo");
     return read;
 }
 
@@ -179,6 +184,10 @@ KeyValues keyValues(const Settings &s)
         {"Height", QByteArray::number(s.height)},
         {"Turnsound", s.turnSound == Settings::TurnSound::New ? "1" : "0"},
         {"ChatterSounds", s.chatterSounds ? "true" : "false"},
+        {"Highlight", s.highlight ? "true" : "false"},
+        {"Conflicts", s.conflicts ? "true" : "false"},
+        {"PencilCleanup", s.pencilCleanup ? "true" : "false"},
+        {"UndoRedo", s.undoRedo ? "true" : "false"},
     };
 }
 

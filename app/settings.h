@@ -57,6 +57,13 @@ struct Settings
     TurnSound turnSound = TurnSound::Classic;
     bool chatterSounds = false;
 
+    // The board's aids (Options menu), each on unless stored "false":
+    // "Highlight", "Conflicts", "PencilCleanup", "UndoRedo".
+    bool highlight = true;
+    bool conflicts = true;
+    bool pencilCleanup = true;
+    bool undoRedo = true;
+
     // The values of a fresh window before the file is read: Play Sounds on,
     // chatter sounds off, Classic, Clicking, size 8, black, the built-in
     // phrases, Score and Hide, Easy.

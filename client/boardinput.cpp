@@ -1,5 +1,6 @@
 #include "client/boardinput.h"
 
+#include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "net/messages.h"
 
@@ -115,7 +116,8 @@ void BoardInput::image_selectMouseUp(int x, int y)
     BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 28, 29);
     if (cell && choice >= 0 && choice != cell->value) {
-        cell->value = choice;
+        m_history.record(m_s.board);
+        enterDigit(*cell, choice);
         m_s.board.clearMarks(m_s.board.selectedColumn, m_s.board.selectedRow);
         m_s.showCheckButtons(true);
         m_s.editFillText.clear();
@@ -131,6 +133,7 @@ void BoardInput::image_pencilMouseUp(int x, int y)
     BoardCell *cell = stripCell();
     const int choice = stripChoice(x, y, 27, 16);
     if (cell && choice >= 0) {
+        m_history.record(m_s.board);
         if (choice == 0)
             m_s.board.clearMarks(m_s.board.selectedColumn, m_s.board.selectedRow);
         else
@@ -158,7 +161,10 @@ void BoardInput::edit_fillChange(const QString &text)
     }
     const QChar ch = text.at(0);
     if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) {
-        cell->value = ch.unicode() - '0';
+        const int digit = ch.unicode() - '0';
+        if (digit != cell->value)
+            m_history.record(m_s.board);
+        enterDigit(*cell, digit);
         m_s.showCheckButtons(true);
         m_s.editFillText.clear();
         m_s.playsounds(QStringLiteral("putnum"));
@@ -176,7 +182,8 @@ void BoardInput::typeDigit(int digit)
     if (!cell || cell->value > 9 || digit < 0 || digit > 9 || cell->value == digit)
         return;
     m_s.hideChoosers();
-    cell->value = digit;
+    m_history.record(m_s.board);
+    enterDigit(*cell, digit);
     m_s.showCheckButtons(true);
     m_s.playsounds(QStringLiteral("putnum"));
     emit m_s.changed();
@@ -186,13 +193,17 @@ void BoardInput::moveSelection(int dColumn, int dRow)
 {
     if (!m_s.seated() || !m_s.gameInProgress || m_s.boardLocked())
         return;
+    // With no selection (after a check or a change of turn) the first
+    // arrow comes back to where the keyboard last was.
     if (m_s.board.selectedColumn == 0) {
-        m_s.board.selectedColumn = 1;
-        m_s.board.selectedRow = 1;
+        m_s.board.selectedColumn = m_lastColumn;
+        m_s.board.selectedRow = m_lastRow;
     } else {
         m_s.board.selectedColumn = qBound(1, m_s.board.selectedColumn + dColumn, 9);
         m_s.board.selectedRow = qBound(1, m_s.board.selectedRow + dRow, 9);
     }
+    m_lastColumn = m_s.board.selectedColumn;
+    m_lastRow = m_s.board.selectedRow;
     m_s.hideChoosers();
     emit m_s.changed();
 }
@@ -209,6 +220,7 @@ void BoardInput::button_clearClick()
     m_s.imageSelectVisible = false;
     m_s.imagePencilVisible = false;
     m_s.board.clearSelection();
+    m_history.record(m_s.board);
     for (int c = 1; c <= 9; ++c) {
         for (int r = 1; r <= 9; ++r) {
             BoardCell &cell = m_s.board.cells[c][r];
@@ -241,6 +253,8 @@ void BoardInput::button_checkClick()
     }
     if (!entries.isEmpty() && m_s.loggedIn)
         m_s.sendMessage(Msg::checkIt(m_s.mySeat, entries));
+    // What was sent is the host's to judge now.
+    m_history.clear();
     emit m_s.changed();
 }
 
@@ -253,4 +267,128 @@ void BoardInput::setSelectMode(int mode)
     m_s.selectMode = mode == 1 ? 1 : 0;
     emit m_s.saveSettingsRequested();
     emit m_s.changed();
+}
+
+bool BoardInput::mayPlay() const
+{
+    return m_s.seated() && m_s.gameInProgress && !m_s.boardLocked();
+}
+
+void BoardInput::enterDigit(BoardCell &cell, int digit)
+{
+    cell.value = digit;
+    if (digit != 0 && aids.pencilCleanup)
+        BoardAids::clearPencilPeers(m_s.board, m_s.board.selectedColumn, m_s.board.selectedRow, digit);
+}
+
+void BoardInput::togglePencil(int mark)
+{
+    if (!mayPlay() || !BoardState::onBoard(mark))
+        return;
+    BoardCell *cell = m_s.board.selected();
+    if (!cell || cell->value != 0)
+        return;
+    m_s.hideChoosers();
+    m_history.record(m_s.board);
+    cell->pencil[mark] = cell->pencil[mark] != 0 ? 0 : mark;
+    m_s.playsounds(QStringLiteral("pencil"));
+    emit m_s.changed();
+}
+
+void BoardInput::openChooser()
+{
+    if (!mayPlay() || !m_s.board.selected())
+        return;
+    const QPoint centre = BoardGeometry::cellOrigin(m_s.board.selectedColumn, m_s.board.selectedRow)
+        + QPoint(21, 21);
+    boardMouseUp(Qt::LeftButton, centre.x(), centre.y());
+}
+
+bool BoardInput::closeChoosers()
+{
+    if (!m_s.editFillVisible && !m_s.imageSelectVisible && !m_s.imagePencilVisible)
+        return false;
+    m_s.hideChoosers();
+    m_s.editFillText.clear();
+    emit m_s.changed();
+    return true;
+}
+
+void BoardInput::checkKey()
+{
+    if (m_s.buttonCheckVisible)
+        button_checkClick();
+}
+
+void BoardInput::undo()
+{
+    if (!aids.undo || !mayPlay() || !m_history.undo(m_s.board))
+        return;
+    m_s.hideChoosers();
+    emit m_s.changed();
+}
+
+void BoardInput::redo()
+{
+    if (!aids.undo || !mayPlay() || !m_history.redo(m_s.board))
+        return;
+    m_s.hideChoosers();
+    emit m_s.changed();
+}
+
+int BoardInput::digitOfKey(int key, quint32 scanCode)
+{
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key - Qt::Key_0;
+    // A shifted digit key carries the layout's symbol; the X key codes of
+    // the digit row are 10 ("1") to 19 ("0") on every layout.
+    if (scanCode >= 10 && scanCode <= 19)
+        return scanCode == 19 ? 0 : int(scanCode) - 9;
+    // Without a key code: the symbols of the US layout's shifted digit row.
+    static constexpr int Shifted[10] = {Qt::Key_ParenRight, Qt::Key_Exclam, Qt::Key_At,
+                                        Qt::Key_NumberSign, Qt::Key_Dollar, Qt::Key_Percent,
+                                        Qt::Key_AsciiCircum, Qt::Key_Ampersand, Qt::Key_Asterisk,
+                                        Qt::Key_ParenLeft};
+    for (int d = 0; d <= 9; ++d) {
+        if (Shifted[d] == key)
+            return d;
+    }
+    return -1;
+}
+
+bool BoardInput::keyPress(int key, Qt::KeyboardModifiers modifiers, int digit, const QString &text)
+{
+    const bool ctrl = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    switch (key) {
+    case Qt::Key_Left: moveSelection(-1, 0); return true;
+    case Qt::Key_Right: moveSelection(1, 0); return true;
+    case Qt::Key_Up: moveSelection(0, -1); return true;
+    case Qt::Key_Down: moveSelection(0, 1); return true;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace: typeDigit(0); return true;
+    case Qt::Key_Escape: return closeChoosers();
+    case Qt::Key_Space: openChooser(); return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: checkKey(); return true;
+    default: break;
+    }
+    if (digit >= 0 && digit <= 9) {
+        if (ctrl || shift) {
+            if (digit >= 1)
+                togglePencil(digit);
+        } else {
+            typeDigit(digit);
+        }
+        return true;
+    }
+    // A letter typed on the board in Typing mode gets the typing box's answer.
+    if (!ctrl && m_s.selectMode == 1 && text.size() == 1 && text.at(0).isLetter() && mayPlay()) {
+        const BoardCell *cell = m_s.board.selected();
+        if (cell && cell->value <= 9) {
+            emit m_s.messageBox(QStringLiteral("HAHA"), false);
+            return true;
+        }
+    }
+    return false;
 }

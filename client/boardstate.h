@@ -11,6 +11,7 @@ struct BoardCell
 {
     int value = 0;
     int pencil[10] = {}; // [1..9]; pencil[k] is k while mark k is set, else 0
+    int placedBy = 0;    // the seat whose check placed a d+18 digit; 0 when not known
 };
 
 struct BoardState

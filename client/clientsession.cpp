@@ -312,6 +312,7 @@ void ClientSession::clearall()
         }
     }
     board.resetFrames();
+    m_input.forgetHistory();
 }
 
 void ClientSession::startthegame(FieldReader &f)
@@ -466,6 +467,8 @@ void ClientSession::correct(FieldReader &f)
             cell.value = d + 9;
         else
             cell.value = d + 18;
+        // A catch-up names this player, not who placed the digit.
+        cell.placedBy = seat == mySeat ? 0 : seat;
         board.clearMarks(c, r);
     }
     // Counted from the board: a square reported again is not filled twice.

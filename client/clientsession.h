@@ -149,6 +149,7 @@ public:
     void kicking(int seat);
     // Clicks, strips, the typing box and keys on the board.
     BoardInput &input() { return m_input; }
+    const BoardInput &input() const { return m_input; }
     // Returns true when the input line is to be cleared.
     bool sendit(const QString &text, quint32 textColour, quint32 actionColour);
     void sendPhrase(const QString &phrase, quint32 actionColour);

@@ -10,8 +10,15 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick fonts-liberation2 openbox x11-utils
   desktop-file-utils appstream man-db iproute2 util-linux
-  qt6-qpa-plugins libbenchmark-dev
+  qt6-qpa-plugins libbenchmark-dev liblz4-dev
+  dbus at-spi2-core python3-pyatspi
+  libminiupnpc-dev libnatpmp-dev
 )
+# The hand-run router trial (scripts/router-trial.sh) also needs a real UPnP
+# daemon; it is installed only when asked for: setup-deps.sh --router-trial
+if [ "${1:-}" = "--router-trial" ]; then
+  PACKAGES+=(miniupnpd-nftables nftables)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

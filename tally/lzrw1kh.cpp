@@ -23,18 +23,22 @@ TLZR::TLZR()
     std::memset(table.get(), 0xFF, sizeof(int16_t) * HashSize);
 }
 
-bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen)
+namespace {
+
+// The match search of FindMatch, on a bare table so that the coder's loop can
+// have it inlined. Returns the match length (3 to 18), or 0 for none.
+inline int probe(int16_t *table, const uint8_t *in, int n, int x, int &matchPos)
 {
     // The hash looks at three bytes; fewer than three left can never match,
     // so the last two positions of a block neither probe nor enter the table.
     if (x + 2 >= n)
-        return false;
+        return 0;
     const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
     const int h = int((key >> 4) & 0x0FFF);
     const int p = table[h];
     table[h] = int16_t(x);
     if (p == -1 || x - p > MaxDistance)
-        return false;
+        return 0;
     const int limit = std::min(MaxMatch, n - x);
     int m = 0;
     if constexpr (std::endian::native == std::endian::little) {
@@ -55,15 +59,64 @@ bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchL
         ++m;
 compared:
     if (m < MinMatch)
-        return false;
+        return 0;
     matchPos = p;
-    matchLen = m;
+    return m;
+}
+
+// probe() for a position at least MaxMatch bytes before the block's end, on
+// a little-endian machine. An empty or too distant table entry is folded
+// into the first comparison instead of a branch of its own: text decides
+// between a literal and a copy at random, and each branch the processor
+// cannot foresee costs more than the comparison.
+inline int probeInside(int16_t *table, const uint8_t *in, int x, int &matchPos)
+{
+    const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
+    const int h = int((key >> 4) & 0x0FFF);
+    const int p = table[h];
+    table[h] = int16_t(x);
+    const bool usable = p >= 0 && x - p <= MaxDistance;
+    const int from = usable ? p : x;
+    uint64_t a;
+    uint64_t b;
+    std::memcpy(&a, in + x, 8);
+    std::memcpy(&b, in + from, 8);
+    uint64_t diff = (a ^ b) | uint64_t(!usable);
+    int m = 0;
+    while (diff == 0) {
+        m += 8;
+        if (m + 8 > MaxMatch) {
+            while (m < MaxMatch && in[x + m] == in[p + m])
+                ++m;
+            matchPos = p;
+            return m;
+        }
+        std::memcpy(&a, in + x + m, 8);
+        std::memcpy(&b, in + p + m, 8);
+        diff = a ^ b;
+    }
+    m += std::countr_zero(diff) / 8;
+    matchPos = p;
+    return m >= MinMatch ? m : 0;
+}
+
+} // namespace
+
+bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen)
+{
+    int pos = 0;
+    const int len = probe(table.get(), in, n, x, pos);
+    if (len == 0)
+        return false;
+    matchPos = pos;
+    matchLen = len;
     return true;
 }
 
 int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
 {
-    std::memset(table.get(), 0xFF, sizeof(int16_t) * HashSize);
+    int16_t *const tab = table.get();
+    std::memset(tab, 0xFF, sizeof(int16_t) * HashSize);
 
     out[0] = FlagCoded;
     int x = 0;
@@ -82,9 +135,14 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
             control = 0;
         }
         const uint8_t c = in[x];
-        int run = 1;
-        while (x + run < n && in[x + run] == c && run < MaxRun)
-            ++run;
+        // Only a run of MinRun or more becomes a run item, and a run that
+        // long has c at x + MinRun - 1 too: most positions stop at that test.
+        int run = 0;
+        if (x + MinRun <= n && in[x + MinRun - 1] == c) {
+            run = 1;
+            while (x + run < n && in[x + run] == c && run < MaxRun)
+                ++run;
+        }
         if (run >= MinRun) {
             const int count = run - MinRun;
             out[y] = 0;
@@ -96,8 +154,10 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
             control = (control << 1) | 1;
         } else {
             int pos = 0;
-            int len = 0;
-            if (FindMatch(in, n, x, pos, len)) {
+            const int len = std::endian::native == std::endian::little && x + MaxMatch <= n
+                                ? probeInside(tab, in, x, pos)
+                                : probe(tab, in, n, x, pos);
+            if (len > 0) {
                 const int key = ((x - pos) << 4) | (len - MinMatch);
                 out[y] = uint8_t(key >> 8);
                 out[y + 1] = uint8_t(key);
@@ -126,6 +186,36 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
     return y;
 }
 
+namespace {
+
+// Copies one item's count bytes from d bytes back. With room for 24 bytes
+// past y, a source at least 8 bytes back moves in three 8-byte words, each
+// read after the one before it was written, which repeats short patterns
+// just as a byte-by-byte copy does; the surplus past the item is written
+// over by the items after it or lies past the block's end.
+inline void copyBack(uint8_t *to, int d, int count, bool roomForWords)
+{
+    const uint8_t *from = to - d;
+    if (d >= 8 && roomForWords) {
+        uint64_t w;
+        std::memcpy(&w, from, 8);
+        std::memcpy(to, &w, 8);
+        std::memcpy(&w, from + 8, 8);
+        std::memcpy(to + 8, &w, 8);
+        if (count > 16) {
+            std::memcpy(&w, from + 16, 8);
+            std::memcpy(to + 16, &w, 8);
+        }
+    } else if (d == 1 && roomForWords) {
+        std::memset(to, from[0], 24);
+    } else {
+        for (int k = 0; k < count; ++k)
+            to[k] = from[k];
+    }
+}
+
+} // namespace
+
 TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out, int &outLen)
 {
     outLen = 0;
@@ -141,6 +231,11 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
     if (len < 3)
         return ChunkError::CutOff;
 
+    // A group is a control word and its 16 items: at most 2 + 16 * 4 bytes
+    // in and, without runs, 16 * 18 bytes out.
+    constexpr int GroupIn = 2 + 16 * 4;
+    constexpr int GroupOut = 16 * MaxMatch + 8;
+
     int x = 3;
     int y = 0;
     uint32_t control = (uint32_t(src[1]) << 8) | src[2];
@@ -155,6 +250,36 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
             // A control word with no item after it adds nothing.
             if (x >= len)
                 break;
+        }
+        if (len - x >= GroupIn && BlockSize - y >= GroupOut) {
+            // Far from both ends: the rest of the group needs no bounds
+            // checks but the distance check, until a run comes.
+            while (bits > 0) {
+                if ((control & 0x8000) == 0) {
+                    // Literals up to the next copy, moved 16 bytes at once.
+                    const int literals =
+                        std::min(bits, std::countl_zero(uint16_t(control)));
+                    std::memcpy(out + y, src + x, 16);
+                    x += literals;
+                    y += literals;
+                    control <<= literals;
+                    bits -= literals;
+                    continue;
+                }
+                const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
+                if (d == 0)
+                    break; // a run: the checked path below takes it
+                const int count = (src[x + 1] & 15) + MinMatch;
+                if (d > y)
+                    return ChunkError::BadDistance;
+                copyBack(out + y, d, count, true);
+                y += count;
+                x += 2;
+                control <<= 1;
+                --bits;
+            }
+            if (bits == 0)
+                continue;
         }
         if ((control & 0x8000) == 0) {
             if (y >= BlockSize)
@@ -179,24 +304,7 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                     return ChunkError::BadDistance;
                 if (count > BlockSize - y)
                     return ChunkError::TooMuchOutput;
-                const uint8_t *from = out + y - d;
-                uint8_t *to = out + y;
-                if (d >= count && y + MaxMatch <= BlockSize) {
-                    // The source lies wholly before the destination: move 16
-                    // bytes at once, then two more for the longest copies. The
-                    // surplus stays inside the block and is overwritten by later
-                    // items or lies past the block's end.
-                    uint8_t head[16];
-                    std::memcpy(head, from, 16);
-                    std::memcpy(to, head, 16);
-                    if (count > 16)
-                        std::memcpy(to + 16, from + 16, 2);
-                } else if (d >= count) {
-                    std::memcpy(to, from, size_t(count));
-                } else {
-                    for (int k = 0; k < count; ++k)
-                        to[k] = from[k];
-                }
+                copyBack(out + y, d, count, BlockSize - y >= 24);
                 y += count;
                 x += 2;
             }

@@ -42,6 +42,7 @@ private slots:
     void gridSeparatorsAndBars();
     void numberStripButtonsStayInTheirFields();
     void pencilStripButtonsStayInTheirFields();
+    void lazyPicturesMatchTheRenders();
     void cachedPicturesMatchTheRenders();
 };
 
@@ -147,9 +148,30 @@ void TestBoardArt::digitPicturesDifferByDigit()
         return mask;
     };
     QCOMPARE(shape(BoardArt::renderNum(3)), shape(BoardArt::renderNum(12)));
-    QCOMPARE(shape(BoardArt::renderNum(3)), shape(BoardArt::renderNum(30)));
+    QCOMPARE(shape(BoardArt::renderNum(3)), shape(BoardArt::renderNum(21)));
+    // This player's confirmed digits carry more ink than the same digit in any
+    // other colour, so they differ without telling colours apart.
+    const auto inked = [](const QImage &img) {
+        int n = 0;
+        for (int y = 1; y < 42; ++y)
+            for (int x = 1; x < 42; ++x)
+                n += qGray(img.pixel(x, y)) < 200 ? 1 : 0;
+        return n;
+    };
+    for (int d = 1; d <= 9; ++d)
+        QVERIFY2(inked(BoardArt::renderNum(d + 27)) > inked(BoardArt::renderNum(d + 9)) * 11 / 10,
+                 qPrintable(QString::number(d)));
     for (int d = 1; d < 9; ++d)
         QVERIFY(shape(BoardArt::renderNum(d)) != shape(BoardArt::renderNum(d + 1)));
+    // At device pixel ratio 2 a picture holds twice the pixels each way, its
+    // frame still one unit (two pixels) thick.
+    const QImage sharp = BoardArt::renderNum(5, 2.0);
+    QCOMPARE(sharp.size(), QSize(86, 86));
+    QCOMPARE(sharp.devicePixelRatio(), 2.0);
+    QCOMPARE(sharp.pixel(1, 40), qRgb(0, 0, 0));
+    QCOMPARE(sharp.pixel(2, 40), qRgb(255, 255, 255));
+    QCOMPARE(sharp.pixel(84, 40), qRgb(0, 0, 0));
+    QCOMPARE(BoardArt::renderGrid(2.0).size(), BoardArt::GridSize * 2);
     // Out of range gives the blank square.
     QCOMPARE(BoardArt::renderNum(37), BoardArt::renderNum(0));
     QCOMPARE(BoardArt::renderNum(-1), BoardArt::renderNum(0));
@@ -344,6 +366,29 @@ void TestBoardArt::pencilStripButtonsStayInTheirFields()
     QCOMPARE(qAlpha(strip.pixel(16, 165)), 255);
     QCOMPARE(qAlpha(strip.pixel(1, 172)), 0);
     QCOMPARE(qAlpha(strip.pixel(30, 172)), 0);
+}
+
+void TestBoardArt::lazyPicturesMatchTheRenders()
+{
+    // Asked for one at a time, last first, before any whole list is built:
+    // each cached picture is the one its index renders, and asking again
+    // gives the same pixmap.
+    const auto sameImage = [](const QPixmap &pm, const QImage &img) {
+        return pm.size() == img.size()
+               && pm.toImage().convertToFormat(QImage::Format_ARGB32)
+                      == img.convertToFormat(QImage::Format_ARGB32);
+    };
+    QList<qint64> keys(BoardArt::NumCount);
+    for (int i = BoardArt::NumCount - 1; i >= 0; --i) {
+        QVERIFY2(sameImage(BoardArt::num(i), BoardArt::renderNum(i)), qPrintable(QString::number(i)));
+        keys[i] = BoardArt::num(i).cacheKey();
+    }
+    for (int i = 0; i < BoardArt::NumCount; ++i)
+        QCOMPARE(BoardArt::imagelist_nums().at(i).cacheKey(), keys[i]);
+    for (int i = BoardArt::LittleNumCount - 1; i >= 0; --i)
+        QVERIFY(sameImage(BoardArt::littleNum(i), BoardArt::renderLittleNum(i)));
+    for (int i = BoardArt::HighliteCount - 1; i >= 0; --i)
+        QVERIFY(sameImage(BoardArt::highlite(i), BoardArt::renderHighlite(i)));
 }
 
 void TestBoardArt::cachedPicturesMatchTheRenders()

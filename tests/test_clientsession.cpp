@@ -1,5 +1,7 @@
 // The main window's model driven by host messages and player input, with the
 // texts compared exactly.
+#include "client/boardaids.h"
+#include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "net/framebuffer.h"
 
@@ -643,6 +645,244 @@ private slots:
         host(w, {"CMD_sendlogininfo+5"});
         w.input().boardMouseUp(Qt::LeftButton, 160, 160);
         QVERIFY(!w.state().buttonCheckVisible && !w.state().imageSelectVisible);
+    }
+
+    // The board's keys, in both modes: what each key does to the session.
+    void boardKeys()
+    {
+        QCOMPARE(BoardInput::digitOfKey(Qt::Key_5, 0), 5);
+        QCOMPARE(BoardInput::digitOfKey(Qt::Key_Percent, 0), 5); // Shift+5, US layout
+        QCOMPARE(BoardInput::digitOfKey(Qt::Key_ParenRight, 0), 0);
+        QCOMPARE(BoardInput::digitOfKey(Qt::Key_section, 15), 6); // another layout's Shift+6
+        QCOMPARE(BoardInput::digitOfKey(Qt::Key_A, 38), -1);
+
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        BoardInput &in = s.input();
+        const BoardState &b = s.state().board;
+        auto key = [&](int k, Qt::KeyboardModifiers m = Qt::NoModifier, const QString &text = {}) {
+            return in.keyPress(k, m, BoardInput::digitOfKey(k, 0), text);
+        };
+
+        // The arrows stop at the edges.
+        key(Qt::Key_Down);
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(1, 1));
+        key(Qt::Key_Left);
+        key(Qt::Key_Up);
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(1, 1));
+        for (int i = 0; i < 12; ++i) {
+            key(Qt::Key_Right);
+            key(Qt::Key_Down);
+        }
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(9, 9));
+
+        // Ctrl+digit and Shift+digit toggle a mark of an empty cell only.
+        key(Qt::Key_5, Qt::ControlModifier);
+        QCOMPARE(b.cell(9, 9).pencil[5], 5);
+        key(Qt::Key_Percent, Qt::ShiftModifier, QStringLiteral("%"));
+        QCOMPARE(b.cell(9, 9).pencil[5], 0);
+        QCOMPARE(b.cell(9, 9).value, 0);
+        key(Qt::Key_3);
+        QCOMPARE(b.cell(9, 9).value, 3);
+        key(Qt::Key_4, Qt::ControlModifier);
+        QCOMPARE(b.cell(9, 9).pencil[4], 0);
+        key(Qt::Key_Backspace);
+        QCOMPARE(b.cell(9, 9).value, 0);
+
+        // Space opens the mode's chooser at the selected cell; Escape closes it.
+        QVERIFY(!key(Qt::Key_Escape));
+        key(Qt::Key_Space);
+        QVERIFY(s.state().imageSelectVisible);
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(9, 9));
+        QVERIFY(key(Qt::Key_Escape));
+        QVERIFY(!s.state().imageSelectVisible);
+
+        // Only a letter, only in Typing mode, gets "HAHA".
+        QVERIFY(!key(Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+        in.setSelectMode(1);
+        key(Qt::Key_Right);
+        key(Qt::Key_Space);
+        QVERIFY(s.state().editFillVisible);
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(9, 9));
+        QVERIFY(key(Qt::Key_Escape));
+        QVERIFY(!s.state().editFillVisible && s.state().editFillText.isEmpty());
+        key(Qt::Key_Comma, Qt::NoModifier, QStringLiteral(","));
+        key(Qt::Key_X, Qt::ControlModifier, QStringLiteral("\x18"));
+        QVERIFY(r.boxes.isEmpty());
+        QVERIFY(key(Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+        QCOMPARE(r.boxes, QStringList{QStringLiteral("HAHA")});
+
+        // Return checks.
+        key(Qt::Key_7);
+        key(Qt::Key_Return);
+        QCOMPARE(r.sent.last(), QByteArray("CMD_checkit+2+9+9+7"));
+        // After the check the first arrow comes back to the same cell.
+        QCOMPARE(b.selectedColumn, 0);
+        key(Qt::Key_Left);
+        QCOMPARE(QPoint(b.selectedColumn, b.selectedRow), QPoint(9, 9));
+    }
+
+    // What the aids mark on a board: one row per kind of neighbour.
+    void highlightAndConflicts_data()
+    {
+        QTest::addColumn<QList<QPoint>>("player"); // (column*10 + row, digit) of the player's digits
+        QTest::addColumn<QPoint>("selected");
+        QTest::addColumn<int>("highlighted");
+        QTest::addColumn<QList<QPoint>>("conflicting"); // columns and rows
+        // The board holds the givens 5 at (1,1) and 6 at (2,2).
+        QTest::newRow("no selection") << QList<QPoint>{} << QPoint(0, 0) << 0 << QList<QPoint>{};
+        QTest::newRow("empty cell: row, column, box")
+            << QList<QPoint>{} << QPoint(5, 5) << 21 << QList<QPoint>{};
+        QTest::newRow("a given draws its twins")
+            << QList<QPoint>{{48, 5}} << QPoint(1, 1) << 22 << QList<QPoint>{};
+        QTest::newRow("same row as a given")
+            << QList<QPoint>{{71, 5}} << QPoint(0, 0) << 0 << QList<QPoint>{{7, 1}};
+        QTest::newRow("same column as a given")
+            << QList<QPoint>{{28, 6}} << QPoint(0, 0) << 0 << QList<QPoint>{{2, 8}};
+        QTest::newRow("same box, two of the player's")
+            << QList<QPoint>{{44, 3}, {66, 3}} << QPoint(0, 0) << 0 << QList<QPoint>{{4, 4}, {6, 6}};
+        QTest::newRow("box of a given")
+            << QList<QPoint>{{33, 5}} << QPoint(0, 0) << 0 << QList<QPoint>{{3, 3}};
+        QTest::newRow("apart: no conflict")
+            << QList<QPoint>{{45, 3}, {78, 3}, {99, 5}} << QPoint(0, 0) << 0 << QList<QPoint>{};
+    }
+
+    void highlightAndConflicts()
+    {
+        QFETCH(QList<QPoint>, player);
+        QFETCH(QPoint, selected);
+        QFETCH(int, highlighted);
+        QFETCH(QList<QPoint>, conflicting);
+        ClientSession s;
+        seatedInGame(s, 2);
+        for (const QPoint &p : player) {
+            s.input().moveSelection(0, 0);
+            s.input().moveSelection(p.x() / 10 - s.state().board.selectedColumn,
+                                    p.x() % 10 - s.state().board.selectedRow);
+            s.input().typeDigit(p.y());
+        }
+        BoardState board = s.state().board;
+        board.selectedColumn = selected.x();
+        board.selectedRow = selected.y();
+        const BoardAids::CellSet lit = BoardAids::highlight(board);
+        QCOMPARE(lit.count(), highlighted);
+        if (highlighted)
+            QVERIFY(lit.has(selected.x(), selected.y()) && lit.has(9, selected.y()) && lit.has(selected.x(), 9));
+        const BoardAids::CellSet red = BoardAids::conflicts(board);
+        QList<QPoint> got;
+        for (int c = 1; c <= 9; ++c) {
+            for (int r = 1; r <= 9; ++r) {
+                if (red.has(c, r))
+                    got.append(QPoint(c, r));
+            }
+        }
+        QCOMPARE(got, conflicting);
+    }
+
+    // A digit entered any way takes its mark off the cells it sees.
+    void pencilCleanUp()
+    {
+        for (int way = 0; way < 4; ++way) {
+            ClientSession s;
+            seatedInGame(s, 2, "3");
+            BoardInput &in = s.input();
+            in.aids.pencilCleanup = way != 3;
+            const QPoint marked[4] = {{4, 9}, {9, 4}, {5, 5}, {6, 7}}; // column, row, box, apart
+            for (const QPoint &m : marked) {
+                in.boardMouseUp(Qt::RightButton, BoardGeometry::cellOrigin(m.x(), m.y()).x() + 5,
+                                BoardGeometry::cellOrigin(m.x(), m.y()).y() + 5);
+                in.togglePencil(7);
+            }
+            s.setPlaySounds(false);
+            const QPoint at = BoardGeometry::cellOrigin(4, 4) + QPoint(5, 5);
+            if (way == 0) {
+                in.boardMouseUp(Qt::LeftButton, at.x(), at.y());
+                in.image_selectMouseUp(5, 5 + 3 * 28); // 7
+            } else if (way == 1) {
+                in.setSelectMode(1);
+                in.boardMouseUp(Qt::LeftButton, at.x(), at.y());
+                in.edit_fillChange(QStringLiteral("7"));
+            } else {
+                in.boardMouseUp(Qt::LeftButton, at.x(), at.y());
+                in.typeDigit(7);
+            }
+            const BoardState &b = s.state().board;
+            QCOMPARE(b.cell(4, 4).value, 7);
+            const bool kept = way == 3;
+            QCOMPARE(b.cell(4, 9).pencil[7] != 0, kept);
+            QCOMPARE(b.cell(9, 4).pencil[7] != 0, kept);
+            QCOMPARE(b.cell(5, 5).pencil[7] != 0, kept);
+            QCOMPARE(b.cell(6, 7).pencil[7], 7);
+        }
+    }
+
+    // Undo and redo walk the player's own steps since the last check, never
+    // a given or a judged digit.
+    void undoAndRedo()
+    {
+        ClientSession s;
+        Recorder r(s);
+        seatedInGame(s, 2);
+        BoardInput &in = s.input();
+        const BoardState &b = s.state().board;
+        in.moveSelection(0, 0);
+        in.moveSelection(2, 2); // (3,3)
+        in.typeDigit(3);
+        in.moveSelection(1, 1); // (4,4)
+        in.togglePencil(4);
+        in.typeDigit(4); // covers the mark, cleans nothing else
+        in.undo();
+        QCOMPARE(b.cell(4, 4).value, 0);
+        QCOMPARE(b.cell(4, 4).pencil[4], 4);
+        in.undo();
+        QCOMPARE(b.cell(4, 4).pencil[4], 0);
+        in.undo();
+        QCOMPARE(b.cell(3, 3).value, 0);
+        in.undo(); // nothing left: the givens stay
+        QCOMPARE(b.cell(1, 1).value, 14);
+        in.redo();
+        in.redo();
+        QCOMPARE(b.cell(3, 3).value, 3);
+        QCOMPARE(b.cell(4, 4).pencil[4], 4);
+
+        // Clear is a step too.
+        in.button_clearClick();
+        QCOMPARE(b.cell(3, 3).value, 0);
+        in.undo();
+        QCOMPARE(b.cell(3, 3).value, 3);
+
+        // A check ends the history; the host's answer is never undone.
+        in.button_checkClick();
+        QCOMPARE(r.sent.last(), QByteArray("CMD_checkit+2+3+3+3"));
+        host(s, {"CMD_correct+2+3+3+3+0"});
+        in.undo();
+        QCOMPARE(b.cell(3, 3).value, 30);
+        QCOMPARE(b.cell(4, 4).pencil[4], 4); // a mark from before the check stays
+        in.moveSelection(0, 0); // back at (4,4)
+        in.moveSelection(-1, -1);
+        in.typeDigit(8); // (3,3) is confirmed: nothing happens
+        QCOMPARE(b.cell(3, 3).value, 30);
+        in.moveSelection(1, 0);
+        in.typeDigit(8);
+        host(s, {"CMD_correct+3+5+5+9+0"}); // another player fills a cell meanwhile
+        in.undo();
+        QCOMPARE(b.cell(4, 3).value, 0);
+        QCOMPARE(b.cell(5, 5).value, 27);
+        in.redo();
+        QCOMPARE(b.cell(4, 3).value, 8);
+        in.undo();
+
+        // With the aid off, and in a new game, nothing is redone.
+        in.aids.undo = false;
+        in.redo();
+        QCOMPARE(b.cell(4, 3).value, 0);
+        in.aids.undo = true;
+        host(s, {"CMD_startgame+Ann+2+1+", "CMD_nextplayer+2+"});
+        in.moveSelection(0, 0);
+        in.redo();
+        QCOMPARE(b.cell(4, 3).value, 0);
+        QVERIFY(!in.history().canUndo() && !in.history().canRedo());
     }
 };
 

@@ -1,7 +1,9 @@
 #include "tally/lzrw1.h"
 #include "tally/lzrw1kh.h"
+#include "tests/lzrw1kh_reference.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -94,6 +96,7 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void chunkCoderLimits();
+    void tunedCoderMatchesReference();
     void damagedChunks_data();
     void damagedChunks();
     void damagedFiles_data();
@@ -192,6 +195,82 @@ void TestLzrw1::roundTrip()
     QVERIFY(packed.size() <= 8 + blocks * 3 + input.size());
     if (input.size() % TLZR::BlockSize == 0)
         QVERIFY(packed.endsWith(hex("01 00 80")));
+}
+
+// The tuned coder must write the very chunks the plain one wrote, and read
+// every chunk, sound or damaged, to the same bytes and verdict.
+void TestLzrw1::tunedCoderMatchesReference()
+{
+    QList<QByteArray> blocks;
+    QRandomGenerator rng(77);
+    // Real text: this project's own sources, cut into blocks at odd places.
+    QByteArray sources;
+    QDirIterator it(QStringLiteral(SUDOKU_SOURCE_DIR), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext() && sources.size() < 600000) {
+        const QString path = it.next();
+        if (path.contains(QLatin1String("/build")))
+            continue;
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            sources += f.readAll();
+    }
+    QVERIFY(sources.size() > 100000);
+    for (qsizetype at = 0; at < sources.size(); at += TLZR::BlockSize - 333)
+        blocks << sources.mid(at, rng.bounded(TLZR::BlockSize + 1));
+    // Noise over alphabets of 1 to 256 letters, with runs of every length
+    // around the run threshold, in blocks of every size class.
+    for (int round = 0; round < 300; ++round) {
+        const int n = round < 40 ? round : int(rng.bounded(TLZR::BlockSize + 1));
+        const int letters = 1 + int(rng.bounded(round % 3 == 0 ? 4 : 256));
+        QByteArray b;
+        while (b.size() < n) {
+            const char c = char('a' + rng.bounded(letters));
+            b.append(QByteArray(rng.bounded(8) == 0 ? int(rng.bounded(40)) : 1, c));
+            if (rng.bounded(6) == 0 && b.size() > 20) // a repeat from not far back
+                b.append(b.mid(b.size() - 1 - rng.bounded(qMin<qsizetype>(b.size() - 1, 5000)), rng.bounded(30)));
+        }
+        b.truncate(n);
+        blocks << b;
+    }
+    blocks << randomBytes(TLZR::BlockSize, 5) << repetitiveBytes(TLZR::BlockSize)
+           << textBytes(TLZR::BlockSize, 9) << QByteArray(TLZR::BlockSize, 'z');
+
+    TLZR coder;
+    std::vector<uint8_t> mine(TLZR::BufferSize);
+    std::vector<uint8_t> theirs(TLZR::BufferSize);
+    std::vector<uint8_t> outMine(TLZR::BlockSize);
+    std::vector<uint8_t> outTheirs(TLZR::BlockSize);
+    for (const QByteArray &block : blocks) {
+        const auto *in = reinterpret_cast<const uint8_t *>(block.constData());
+        const int n = int(block.size());
+        const int lenMine = coder.CompressChunk(in, n, mine.data());
+        const int lenTheirs = ReferenceCoder::compressChunk(in, n, theirs.data());
+        QCOMPARE(lenMine, lenTheirs);
+        QVERIFY(std::equal(mine.begin(), mine.begin() + lenMine, theirs.begin()));
+
+        // The chunk whole, cut short, and with bytes flipped.
+        for (int variant = 0; variant < 6; ++variant) {
+            std::vector<uint8_t> chunk(mine.begin(), mine.begin() + lenMine);
+            if (variant == 1 && !chunk.empty())
+                chunk.resize(rng.bounded(int(chunk.size())));
+            else if (variant >= 2)
+                for (int k = 0; k < variant && chunk.size() > 1; ++k)
+                    chunk[1 + rng.bounded(int(chunk.size()) - 1)] ^= uint8_t(1 + rng.bounded(255));
+            int gotMine = -1;
+            int gotTheirs = -1;
+            const auto verdictMine = TLZR::DecompressChunk(chunk.data(), int(chunk.size()), outMine.data(), gotMine);
+            const auto verdictTheirs =
+                ReferenceCoder::decompressChunk(chunk.data(), int(chunk.size()), outTheirs.data(), gotTheirs);
+            QCOMPARE(verdictMine, verdictTheirs);
+            if (verdictMine == TLZR::ChunkError::None) {
+                QCOMPARE(gotMine, gotTheirs);
+                QVERIFY(std::equal(outMine.begin(), outMine.begin() + gotMine, outTheirs.begin()));
+                if (variant == 0)
+                    QVERIFY(std::equal(outMine.begin(), outMine.begin() + gotMine, in));
+            }
+        }
+    }
 }
 
 void TestLzrw1::chunkCoderLimits()

@@ -128,7 +128,11 @@ const QByteArray savedDefaults = "[sudoku]\n"
                                  "Width=734\n"
                                  "Height=485\n"
                                  "Turnsound=0\n"
-                                 "ChatterSounds=false\n";
+                                 "ChatterSounds=false\n"
+                                 "Highlight=true\n"
+                                 "Conflicts=true\n"
+                                 "PencilCleanup=true\n"
+                                 "UndoRedo=true\n";
 
 } // namespace
 
@@ -228,6 +232,12 @@ void TestSettings::switchesAndModes()
     QVERIFY(loaded("[sudoku]\nPlaysounds=0\n").playSounds);
     QVERIFY(!loaded("[sudoku]\nPlaysounds=false\n").playSounds);
     QVERIFY(!loaded("[sudoku]\nChatterSounds=false\n").chatterSounds);
+    // The board's aids are on unless stored off.
+    QVERIFY(loaded("[sudoku]\n").highlight && loaded("[sudoku]\n").undoRedo);
+    QVERIFY(!loaded("[sudoku]\nHighlight=false\n").highlight);
+    QVERIFY(!loaded("[sudoku]\nConflicts=false\n").conflicts);
+    QVERIFY(!loaded("[sudoku]\nPencilCleanup=false\n").pencilCleanup);
+    QVERIFY(!loaded("[sudoku]\nUndoRedo=false\n").undoRedo);
     QVERIFY(loaded("[sudoku]\nChatterSounds=FALSE\n").chatterSounds);
 
     // "1" is Typing and New; anything else Clicking and Classic.
@@ -374,7 +384,11 @@ void TestSettings::savesKeysInOrder()
                         "Width=800\n"
                         "Height=600\n"
                         "Turnsound=1\n"
-                        "ChatterSounds=true\n"));
+                        "ChatterSounds=true\n"
+                        "Highlight=true\n"
+                        "Conflicts=true\n"
+                        "PencilCleanup=true\n"
+                        "UndoRedo=true\n"));
 }
 
 void TestSettings::saveKeepsForeignSectionsAndKeys()

@@ -233,7 +233,7 @@ private slots:
         rig.chat.setWindows({nullptr, nullptr, nullptr, nullptr, &help, nullptr, nullptr, nullptr});
         auto *content = rig.chat.findChild<QAction *>(QStringLiteral("Help2"));
         QVERIFY(content->associatedObjects().size() == 1);
-        QCOMPARE(qobject_cast<QMenu *>(content->associatedObjects().first())->title(), QStringLiteral("Help"));
+        QCOMPARE(qobject_cast<QMenu *>(content->associatedObjects().first())->title(), QStringLiteral("&Help"));
         rig.chat.show();
         rig.chat.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&rig.chat));
@@ -449,6 +449,49 @@ private slots:
         QTRY_VERIFY((box = rig.chat.findChild<QMessageBox *>()) != nullptr);
         QCOMPARE(box->text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(markup)));
         QCOMPARE(box->textFormat(), Qt::PlainText);
+    }
+
+    void chatLinesLeaveTheBoardUnpainted()
+    {
+        Rig rig;
+        rig.chat.session().setMyName(QStringLiteral("You"));
+        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Bo"});
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host answers the login
+        rig.chat.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.chat));
+        QWidget *board = rig.widget(QStringLiteral("board"));
+        QVERIFY(board);
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint || e->type() == QEvent::UpdateRequest)
+                    ++paints;
+                return false;
+            }
+        } counter;
+        QCoreApplication::processEvents();
+        board->installEventFilter(&counter);
+
+        // Relayed chat and action lines reach the chat view and leave the board alone.
+        for (int i = 0; i < 40; ++i)
+            feed(rig.chat, {"CMD_chat+Bo: line " + QByteArray::number(i) + "|clBlack", "CMD_action+Bo waves|clRed"});
+        QCoreApplication::processEvents();
+        QVERIFY(rig.chat.chatView()->toPlainText().endsWith(QStringLiteral("Bo: line 39\nBo waves")));
+        QCOMPARE(counter.paints, 0);
+
+        // A change of the board still paints it, and so does switching an aid
+        // that changes how the same board is drawn.
+        feed(rig.chat, {"CMD_highliteit+1+5"});
+        QTRY_VERIFY(counter.paints > 0);
+        for (const char *aid : {"Highlight1", "Conflicts1"}) {
+            QCoreApplication::processEvents();
+            counter.paints = 0;
+            auto *item = rig.chat.findChild<QAction *>(QLatin1String(aid));
+            QVERIFY2(item, aid);
+            item->trigger();
+            QTRY_VERIFY2(counter.paints > 0, aid);
+        }
     }
 
     void aFloodingHostBuriesNothing()

@@ -2,7 +2,7 @@
 
 #include "client/boardgeometry.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -10,14 +10,31 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <map>
+#include <tuple>
+
 namespace {
 
-QImage blankImage(QSize size)
+QImage blankImage(QSize size, qreal dpr)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(1.0);
+    QImage image((QSizeF(size) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
     return image;
+}
+
+// A one-pixel frame just inside rect, drawn as filled edges so that it stays
+// one pixel thick (in the picture's own units) at any device pixel ratio.
+void drawFrame(QPainter &p, const QRect &rect, const QColor &colour)
+{
+    const int l = rect.left();
+    const int t = rect.top();
+    const int w = rect.width();
+    const int h = rect.height();
+    p.fillRect(QRect(l, t, w, 1), colour);
+    p.fillRect(QRect(l, t + h - 1, w, 1), colour);
+    p.fillRect(QRect(l, t + 1, 1, h - 2), colour);
+    p.fillRect(QRect(l + w - 1, t + 1, 1, h - 2), colour);
 }
 
 QFont digitFont(int pixelSize, bool bold)
@@ -32,32 +49,64 @@ QFont digitFont(int pixelSize, bool bold)
     return font;
 }
 
-// How much of a glyph's coverage is half-tone: 0 for a shape that covers
-// whole pixels only. Lower looks crisper.
-qint64 blur(const QPainterPath &glyph, const QSize &size, const QPointF &at)
+// Finds the nudge, in steps of an eighth of a device pixel from -1/2 to +3/8,
+// that leaves the least half-tone in a glyph's coverage: the shape whose
+// strokes fall best on the pixel grid looks crispest.
+QPointF crispestNudge(const QPainterPath &glyph, const QSize &area, const QPointF &at, qreal dpr)
 {
-    QImage alpha(size, QImage::Format_Alpha8);
-    alpha.fill(0);
-    QPainter p(&alpha);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    p.drawPath(glyph.translated(at));
-    p.end();
-    qint64 sum = 0;
-    for (int y = 0; y < size.height(); ++y) {
-        const uchar *row = alpha.constScanLine(y);
-        for (int x = 0; x < size.width(); ++x)
-            sum += qint64(row[x]) * (255 - row[x]);
+    QImage alpha((QSizeF(area) * dpr).toSize(), QImage::Format_Alpha8);
+    alpha.setDevicePixelRatio(dpr);
+    QPointF best;
+    qint64 bestBlur = -1;
+    for (int iy = -4; iy < 4; ++iy) {
+        for (int ix = -4; ix < 4; ++ix) {
+            const QPointF nudge(ix / (8.0 * dpr), iy / (8.0 * dpr));
+            alpha.fill(0);
+            QPainter p(&alpha);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::black);
+            p.drawPath(glyph.translated(at + nudge));
+            p.end();
+            qint64 blur = 0;
+            for (int y = 0; y < alpha.height(); ++y) {
+                const uchar *row = alpha.constScanLine(y);
+                for (int x = 0; x < alpha.width(); ++x)
+                    blur += qint64(row[x]) * (255 - row[x]);
+            }
+            if (bestBlur < 0 || blur < bestBlur) {
+                bestBlur = blur;
+                best = nudge;
+            }
+        }
     }
-    return sum;
+    return best;
+}
+
+// The nudge depends only on the glyph's outline and where it falls within
+// whole pixels, so each shape is searched once: the four colours of a digit
+// share one search, and so do a strip's buttons that sit alike on the grid.
+QPointF placement(const QPainterPath &glyph, QChar ch, const QFont &font, const QSize &area,
+                  const QPointF &at, qreal dpr)
+{
+    using Key = std::tuple<char16_t, QString, int, int, qreal, qreal, qreal>;
+    static std::map<Key, QPointF> known;
+    const Key key{ch.unicode(), font.key(), area.width(), area.height(), at.x(), at.y(), dpr};
+    const auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
+    const QPointF nudge = crispestNudge(glyph, area, at, dpr);
+    known.emplace(key, nudge);
+    return nudge;
 }
 
 // Draws one character centred in box: horizontally by its inked width,
 // vertically by the cap height, so that all digits share one baseline. The
 // outline is then nudged by less than half a pixel to where its strokes
-// fall best on the pixel grid, which keeps small digits crisp.
-void drawCentred(QPainter &p, const QRectF &box, QChar ch, const QFont &font, const QColor &colour)
+// fall best on the pixel grid, which keeps small digits crisp. A heavy glyph
+// is also stroked along its outline, a weight above bold.
+void drawCentred(QPainter &p, const QRectF &box, QChar ch, const QFont &font, const QColor &colour,
+                 bool heavy = false)
 {
     const QFontMetricsF metrics(font);
     QPainterPath glyph;
@@ -67,21 +116,14 @@ void drawCentred(QPainter &p, const QRectF &box, QChar ch, const QFont &font, co
                           box.center().y() + metrics.capHeight() / 2.0);
     const QSize area = box.toAlignedRect().size() + QSize(2, 2);
     const QPointF local = centred - box.toAlignedRect().topLeft() + QPointF(1, 1);
-    QPointF best;
-    qint64 bestBlur = -1;
-    for (int iy = -4; iy < 4; ++iy) {
-        for (int ix = -4; ix < 4; ++ix) {
-            const QPointF nudge(ix / 8.0, iy / 8.0);
-            const qint64 b = blur(glyph, area, local + nudge);
-            if (bestBlur < 0 || b < bestBlur) {
-                bestBlur = b;
-                best = nudge;
-            }
-        }
-    }
+    const qreal dpr = p.device()->devicePixelRatioF();
+    const QPointF best = placement(glyph, ch, font, area, local, dpr);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
+    if (heavy)
+        p.setPen(QPen(colour, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    else
+        p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawPath(glyph.translated(centred + best));
     p.restore();
@@ -94,15 +136,6 @@ void drawDash(QPainter &p, const QPointF &centre, qreal width, qreal height, con
     p.setBrush(colour);
     p.drawRoundedRect(QRectF(centre.x() - width / 2.0, centre.y() - height / 2.0, width, height),
                       height / 2.0, height / 2.0);
-}
-
-QList<QPixmap> toPixmaps(int count, QImage (*render)(int))
-{
-    QList<QPixmap> list;
-    list.reserve(count);
-    for (int i = 0; i < count; ++i)
-        list.append(QPixmap::fromImage(render(i)));
-    return list;
 }
 
 } // namespace
@@ -118,29 +151,30 @@ QColor BoardArt::digitColour(int value)
     return QColor(0, 0, 0);
 }
 
-QImage BoardArt::renderNum(int index)
+QImage BoardArt::renderNum(int index, qreal dpr)
 {
     if (index < 0 || index >= NumCount)
         index = 0;
-    QImage image = blankImage(NumSize);
+    QImage image = blankImage(NumSize, dpr);
     image.fill(Qt::white);
     QPainter p(&image);
     // The 1-pixel black border, drawn without anti-aliasing so it stays sharp.
-    p.setPen(Qt::black);
-    p.drawRect(0, 0, NumSize.width() - 1, NumSize.height() - 1);
+    drawFrame(p, QRect(QPoint(0, 0), NumSize), Qt::black);
     if (index > 0) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         const int digit = (index - 1) % 9 + 1;
+        // This player's confirmed digits are heavier as well as green, so
+        // they stand apart from the given ones without telling colours apart.
         drawCentred(p, QRectF(0, 0, NumSize.width(), NumSize.height()),
-                    QChar(u'0' + digit), digitFont(30, true), digitColour(index));
+                    QChar(u'0' + digit), digitFont(30, true), digitColour(index), index >= 28);
     }
     return image;
 }
 
-QImage BoardArt::renderHighlite(int index)
+QImage BoardArt::renderHighlite(int index, qreal dpr)
 {
-    QImage image = blankImage(HighliteSize);
+    QImage image = blankImage(HighliteSize, dpr);
     QPainter p(&image);
     const int w = HighliteSize.width();
     const int h = HighliteSize.height();
@@ -149,10 +183,8 @@ QImage BoardArt::renderHighlite(int index)
         static const QColor rings[5] = {QColor(255, 168, 168), QColor(255, 104, 104),
                                         QColor(250, 40, 40), QColor(222, 0, 0),
                                         QColor(176, 0, 0)};
-        for (int i = 0; i < 5; ++i) {
-            p.setPen(rings[i]);
-            p.drawRect(i, i, w - 1 - 2 * i, h - 1 - 2 * i);
-        }
+        for (int i = 0; i < 5; ++i)
+            drawFrame(p, QRect(i, i, w - 2 * i, h - 2 * i), rings[i]);
     } else {
         p.setPen(Qt::NoPen);
         p.setBrush(maroon());
@@ -164,11 +196,11 @@ QImage BoardArt::renderHighlite(int index)
     return image;
 }
 
-QImage BoardArt::renderLittleNum(int index)
+QImage BoardArt::renderLittleNum(int index, qreal dpr)
 {
     if (index < 0 || index >= LittleNumCount)
         index = 0;
-    QImage image = blankImage(LittleNumSize);
+    QImage image = blankImage(LittleNumSize, dpr);
     image.fill(Qt::white);
     if (index > 0) {
         QPainter p(&image);
@@ -179,15 +211,13 @@ QImage BoardArt::renderLittleNum(int index)
     return image;
 }
 
-QImage BoardArt::renderGrid()
+QImage BoardArt::renderGrid(qreal dpr)
 {
-    QImage image = blankImage(GridSize);
+    QImage image = blankImage(GridSize, dpr);
     image.fill(maroon());
     QPainter p(&image);
     // The 1-pixel grey outer edge.
-    p.setPen(separator());
-    p.drawRect(0, 0, GridSize.width() - 1, GridSize.height() - 1);
-    p.setPen(Qt::NoPen);
+    drawFrame(p, QRect(QPoint(0, 0), GridSize), separator());
     const int cell = BoardGeometry::CellSize;
     for (int bx = 0; bx < 3; ++bx) {
         for (int by = 0; by < 3; ++by) {
@@ -210,13 +240,13 @@ QImage BoardArt::renderGrid()
     return image;
 }
 
-QImage BoardArt::renderNumberStrip()
+QImage BoardArt::renderNumberStrip(qreal dpr)
 {
     // Round buttons in two columns of 29 pixels and five rows of 28:
     // 1 2 / 3 4 / 5 6 / 7 8 / 9 and the eraser; below y = 139 a "close" tab.
     constexpr qreal colW = 29.0;
     constexpr qreal rowH = 28.0;
-    QImage image = blankImage(NumberStripSize);
+    QImage image = blankImage(NumberStripSize, dpr);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -256,14 +286,14 @@ QImage BoardArt::renderNumberStrip()
     return image;
 }
 
-QImage BoardArt::renderPencilStrip()
+QImage BoardArt::renderPencilStrip(qreal dpr)
 {
     // A pencil standing on its tip: two columns of 16 pixels and rows of 27
     // holding 1 2 / 3 4 / 5 6 / 7 8 / 9 and the eraser; below y = 139 the tip.
     constexpr qreal colW = 16.0;
     constexpr qreal rowH = 27.0;
     const QColor outline(112, 76, 20);
-    QImage image = blankImage(PencilStripSize);
+    QImage image = blankImage(PencilStripSize, dpr);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -342,15 +372,19 @@ QImage BoardArt::renderPencilStrip()
 
 namespace {
 
-// Built on first use and dropped when the application object goes, so no
-// pixmap outlives the QGuiApplication that made it.
+// Each picture is painted the first time it is asked for, at the screens'
+// device pixel ratio, so the window shows without waiting for pictures it
+// does not need yet (the board starts blank, the strips hidden). Dropped when
+// the application object goes, so no pixmap outlives the QGuiApplication
+// that made it.
 struct ArtCache {
-    QList<QPixmap> nums = toPixmaps(BoardArt::NumCount, &BoardArt::renderNum);
-    QList<QPixmap> highlite = toPixmaps(BoardArt::HighliteCount, &BoardArt::renderHighlite);
-    QList<QPixmap> littleNums = toPixmaps(BoardArt::LittleNumCount, &BoardArt::renderLittleNum);
-    QPixmap grid = QPixmap::fromImage(BoardArt::renderGrid());
-    QPixmap numberStrip = QPixmap::fromImage(BoardArt::renderNumberStrip());
-    QPixmap pencilStrip = QPixmap::fromImage(BoardArt::renderPencilStrip());
+    qreal dpr = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QList<QPixmap> nums{BoardArt::NumCount};
+    QList<QPixmap> highlite{BoardArt::HighliteCount};
+    QList<QPixmap> littleNums{BoardArt::LittleNumCount};
+    QPixmap grid;
+    QPixmap numberStrip;
+    QPixmap pencilStrip;
 };
 
 ArtCache *artCache = nullptr;
@@ -370,52 +404,79 @@ ArtCache &cache()
     return *artCache;
 }
 
+const QPixmap &painted(QPixmap &slot, QImage (*render)(qreal))
+{
+    if (slot.isNull())
+        slot = QPixmap::fromImage(render(cache().dpr));
+    return slot;
+}
+
+// Picture index of a list, painted on first use; out of range gives picture 0.
+const QPixmap &painted(QList<QPixmap> &list, int index, QImage (*render)(int, qreal))
+{
+    if (index < 0 || index >= list.size())
+        index = 0;
+    QPixmap &slot = list[index];
+    if (slot.isNull())
+        slot = QPixmap::fromImage(render(index, cache().dpr));
+    return slot;
+}
+
+const QList<QPixmap> &paintedAll(QList<QPixmap> &list, QImage (*render)(int, qreal))
+{
+    for (int i = 0; i < list.size(); ++i)
+        painted(list, i, render);
+    return list;
+}
+
 } // namespace
+
+qreal BoardArt::devicePixelRatio()
+{
+    return cache().dpr;
+}
 
 const QList<QPixmap> &BoardArt::imagelist_nums()
 {
-    return cache().nums;
+    return paintedAll(cache().nums, &BoardArt::renderNum);
 }
 
 const QList<QPixmap> &BoardArt::imagelist_highlite()
 {
-    return cache().highlite;
+    return paintedAll(cache().highlite, &BoardArt::renderHighlite);
 }
 
 const QList<QPixmap> &BoardArt::imagelist_littlenums()
 {
-    return cache().littleNums;
+    return paintedAll(cache().littleNums, &BoardArt::renderLittleNum);
 }
 
 const QPixmap &BoardArt::gridPicture()
 {
-    return cache().grid;
+    return painted(cache().grid, &BoardArt::renderGrid);
 }
 
 const QPixmap &BoardArt::numberStrip()
 {
-    return cache().numberStrip;
+    return painted(cache().numberStrip, &BoardArt::renderNumberStrip);
 }
 
 const QPixmap &BoardArt::pencilStrip()
 {
-    return cache().pencilStrip;
+    return painted(cache().pencilStrip, &BoardArt::renderPencilStrip);
 }
 
 const QPixmap &BoardArt::num(int index)
 {
-    const QList<QPixmap> &list = imagelist_nums();
-    return list.at(index >= 0 && index < list.size() ? index : 0);
+    return painted(cache().nums, index, &BoardArt::renderNum);
 }
 
 const QPixmap &BoardArt::highlite(int index)
 {
-    const QList<QPixmap> &list = imagelist_highlite();
-    return list.at(index >= 0 && index < list.size() ? index : 0);
+    return painted(cache().highlite, index, &BoardArt::renderHighlite);
 }
 
 const QPixmap &BoardArt::littleNum(int index)
 {
-    const QList<QPixmap> &list = imagelist_littlenums();
-    return list.at(index >= 0 && index < list.size() ? index : 0);
+    return painted(cache().littleNums, index, &BoardArt::renderLittleNum);
 }

@@ -5,12 +5,15 @@
 #include <QList>
 #include <QPixmap>
 
-// The board's artwork, drawn by the program itself at device pixel ratio 1 so
-// that every picture has exactly the size the board's geometry expects.
+// The board's artwork, drawn by the program itself. Every picture has exactly
+// the size, in device-independent pixels, that the board's geometry expects;
+// at a device pixel ratio above 1 it holds that many more pixels, so digits
+// stay sharp on a scaled screen.
 //
 // The render* functions paint a fresh picture each call; the accessors below
-// them paint once and hand out the cached pixmaps. All of them need a
-// QGuiApplication (fonts) and run on the user-interface thread.
+// them paint each picture the first time it is asked for, at the screens'
+// device pixel ratio, and hand out the cached pixmap after. All of them need
+// a QGuiApplication (fonts) and run on the user-interface thread.
 class BoardArt
 {
 public:
@@ -35,14 +38,19 @@ public:
     static QColor littleDigit() { return QColor(104, 104, 104); }
 
     // One picture of a list by index; out-of-range indexes give picture 0.
-    static QImage renderNum(int index);
-    static QImage renderHighlite(int index);
-    static QImage renderLittleNum(int index);
-    static QImage renderGrid();
-    static QImage renderNumberStrip();
-    static QImage renderPencilStrip();
+    // Confirmed digits (28–36) are drawn heavier than the others.
+    static QImage renderNum(int index, qreal dpr = 1.0);
+    static QImage renderHighlite(int index, qreal dpr = 1.0);
+    static QImage renderLittleNum(int index, qreal dpr = 1.0);
+    static QImage renderGrid(qreal dpr = 1.0);
+    static QImage renderNumberStrip(qreal dpr = 1.0);
+    static QImage renderPencilStrip(qreal dpr = 1.0);
 
-    // Cached pictures, built on first use.
+    // The device pixel ratio the cached pictures are painted at.
+    static qreal devicePixelRatio();
+
+    // Cached pictures, each painted on first use; a whole list is painted
+    // when it is asked for.
     static const QList<QPixmap> &imagelist_nums();
     static const QList<QPixmap> &imagelist_highlite();
     static const QList<QPixmap> &imagelist_littlenums();

@@ -1,5 +1,6 @@
 #include "windows/boardpanel.h"
 
+#include "windows/boardaccessible.h"
 #include "windows/boardview.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
@@ -11,11 +12,35 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QPainter>
+#include <QShortcut>
 
+#include <cstring>
 #include <functional>
+#include <initializer_list>
+#include <type_traits>
 
 namespace {
+
+// Raises widgets of one parent so that they lie over their siblings in this
+// order. Raising a shown widget repaints what lies under it (the board), so
+// nothing is raised when they already lie so.
+void raiseInOrder(std::initializer_list<QWidget *> widgets)
+{
+    const QObjectList &siblings = (*widgets.begin())->parentWidget()->children();
+    qsizetype at = siblings.size() - qsizetype(widgets.size());
+    bool ordered = at >= 0;
+    for (QWidget *w : widgets) {
+        if (!ordered || siblings.at(at++) != w) {
+            ordered = false;
+            break;
+        }
+    }
+    if (!ordered)
+        for (QWidget *w : widgets)
+            w->raise();
+}
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QRect &geometry, const QString &text,
                   int pixelSize, const QColor &colour, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter)
@@ -77,6 +102,37 @@ private:
     int m_seat;
 };
 
+// A picture button that takes the keyboard (Tab, Space) and shows a focus
+// ring while it has it.
+class FocusButton : public Widgets::PictureButton
+{
+public:
+    FocusButton(const QString &text, QWidget *parent) : Widgets::PictureButton(text, parent)
+    {
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        Widgets::PictureButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::white, 1.5, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 4, 4);
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            click();
+        else
+            Widgets::PictureButton::keyPressEvent(event);
+    }
+};
+
 } // namespace
 
 BoardPanel::BoardPanel(ClientSession &session, QWidget *parent) : QWidget(parent), m_session(session)
@@ -101,12 +157,12 @@ void BoardPanel::buildGrid()
     m_board = new BoardView(&m_session, m_panelGrid);
     m_board->move(5, 5);
 
-    m_imageSelect = new StripView(BoardArt::numberStrip(), m_panelGrid);
+    m_imageSelect = new StripView(BoardArt::NumberStripSize, &BoardArt::numberStrip, m_panelGrid);
     m_imageSelect->setObjectName(QStringLiteral("image_select"));
     m_imageSelect->hide();
     connect(m_imageSelect, &StripView::released, this,
             [this](int x, int y) { m_session.input().image_selectMouseUp(x, y); });
-    m_imagePencil = new StripView(BoardArt::pencilStrip(), m_panelGrid);
+    m_imagePencil = new StripView(BoardArt::PencilStripSize, &BoardArt::pencilStrip, m_panelGrid);
     m_imagePencil->setObjectName(QStringLiteral("image_pencil"));
     m_imagePencil->hide();
     connect(m_imagePencil, &StripView::released, this,
@@ -121,6 +177,14 @@ void BoardPanel::buildGrid()
     m_editFill->hide();
     connect(m_editFill, &QLineEdit::textEdited, this,
             [this](const QString &text) { m_session.input().edit_fillChange(text); });
+    m_editFill->installEventFilter(this);
+    // Ctrl+Return checks from anywhere in the window, the chat line included.
+    auto *check = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Return")), this);
+    check->setContext(Qt::WindowShortcut);
+    connect(check, &QShortcut::activated, this, [this] {
+        m_session.input().checkKey();
+        m_board->setFocus();
+    });
 
     // The generating notice: black text over its grey shadow.
     m_panelGenerating = new QWidget(m_panelGrid);
@@ -189,23 +253,29 @@ void BoardPanel::buildLabelsAndButtons()
     m_labelGametype = makeLabel(this, "label_gametype", QRect(312, 463, 118, 16),
                                 m_session.state().labelGametype, 13, maroon, Qt::AlignRight | Qt::AlignVCenter);
 
-    auto *start = new Widgets::PictureButton(QStringLiteral("Start Game"), this);
+    auto *start = new FocusButton(QStringLiteral("Start Game"), this);
     start->setObjectName(QStringLiteral("button_start"));
     start->setGeometry(490, 136, 218, 27);
     start->hide();
     connect(start, &QAbstractButton::clicked, &m_session, &ClientSession::startGameClick);
     m_buttonStart = start;
-    auto *check = new Widgets::PictureButton(QStringLiteral("Check"), this);
+    auto *check = new FocusButton(QStringLiteral("Check"), this);
     check->setObjectName(QStringLiteral("button_check"));
     check->setGeometry(489, 171, 107, 25);
     check->hide();
-    connect(check, &QAbstractButton::clicked, this, [this] { m_session.input().button_checkClick(); });
+    connect(check, &QAbstractButton::clicked, this, [this] {
+        m_session.input().button_checkClick();
+        m_board->setFocus();
+    });
     m_buttonCheck = check;
-    auto *clear = new Widgets::PictureButton(QStringLiteral("Clear"), this);
+    auto *clear = new FocusButton(QStringLiteral("Clear"), this);
     clear->setObjectName(QStringLiteral("button_clear"));
     clear->setGeometry(601, 171, 107, 25);
     clear->hide();
-    connect(clear, &QAbstractButton::clicked, this, [this] { m_session.input().button_clearClick(); });
+    connect(clear, &QAbstractButton::clicked, this, [this] {
+        m_session.input().button_clearClick();
+        m_board->setFocus();
+    });
     m_buttonClear = clear;
 
 }
@@ -238,6 +308,18 @@ void BoardPanel::buildOverlays()
             penalty->setPixmap(QPixmap::fromImage(image));
     }
     m_panelPenalty->hide();
+}
+
+bool BoardPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // Escape closes the typing box; the keyboard goes back to the board.
+    if (watched == m_editFill && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        m_session.input().closeChoosers();
+        m_board->setFocus();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void BoardPanel::seatContextMenu(int seat, const QPoint &globalPos)
@@ -284,22 +366,38 @@ void BoardPanel::refresh()
     }
     m_editFill->move(s.editFillPos);
     const bool wasFillVisible = m_editFill->isVisible();
+    const bool fillHadFocus = m_editFill->hasFocus();
     m_editFill->setVisible(s.editFillVisible);
     if (s.editFillVisible && !wasFillVisible)
         m_editFill->setFocus();
-    m_imageSelect->raise();
-    m_imagePencil->raise();
-    m_editFill->raise();
+    // A digit typed in the box leaves the keyboard on the board.
+    if (!s.editFillVisible && fillHadFocus)
+        m_board->setFocus();
+    // A game that starts takes the keyboard to the board.
+    if (s.gameInProgress && !m_wasInGame && m_session.state().mySeat >= 1
+        && m_session.state().mySeat <= ClientSession::SeatCount)
+        m_board->setFocus();
+    m_wasInGame = s.gameInProgress;
 
     m_labelGenerating[0]->setText(s.generatingText);
     m_labelGenerating[1]->setText(s.generatingText);
     m_panelGenerating->setVisible(s.panelGeneratingVisible);
-    m_panelGenerating->raise();
+    raiseInOrder({m_imageSelect, m_imagePencil, m_editFill, m_panelGenerating});
     m_labelWinner[0]->setText(s.winnerText);
     m_labelWinner[1]->setText(s.winnerText);
     m_panelWinner->setVisible(s.panelWinnerVisible);
-    m_panelWinner->raise();
     m_panelPenalty->setVisible(s.panelPenaltyVisible);
-    m_panelPenalty->raise();
-    m_board->update();
+    raiseInOrder({m_panelWinner, m_panelPenalty});
+    static_assert(std::is_trivially_copyable_v<BoardState>);
+    // The aids change how the same board is drawn.
+    const BoardInput::Aids &aids = m_session.input().aids;
+    const int aidsDrawn = (aids.highlight ? 1 : 0) | (aids.conflicts ? 2 : 0);
+    if (!m_boardShown || aidsDrawn != m_shownAids
+        || std::memcmp(&m_shownBoard, &s.board, sizeof(BoardState)) != 0) {
+        m_shownBoard = s.board;
+        m_shownAids = aidsDrawn;
+        m_boardShown = true;
+        m_board->update();
+        BoardAccessible::announceChanges(m_board);
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/boardstate.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -23,6 +25,9 @@ public:
 
     // Shows the session's seats, labels, buttons and panels.
     void refresh();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildGrid();
@@ -56,9 +61,15 @@ private:
     QWidget *m_panelWinner = nullptr;
     QLabel *m_labelWinner[2] = {};
     QWidget *m_panelPenalty = nullptr;
+    // The board as last painted: a refresh that leaves it as it was (a chat
+    // line, a clock tick) does not paint the board again.
+    BoardState m_shownBoard;
+    bool m_boardShown = false;
+    int m_shownAids = 0;
     QMenu *m_popupKick = nullptr;
     QAction *m_kickRemove = nullptr;
     QAction *m_kickSet = nullptr;
     QAction *m_kickUnset = nullptr;
     int m_kickTarget = 0;
+    bool m_wasInGame = false;
 };

@@ -1,8 +1,11 @@
 #include "windows/boardview.h"
 
+#include "client/boardaids.h"
+#include "windows/boardaccessible.h"
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"
 #include "ui/boardart.h"
+#include "ui/widgets.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -12,14 +15,19 @@ BoardView::BoardView(ClientSession *session, QWidget *parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("board"));
     setFixedSize(450, 448);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    BoardAccessible::installFactory();
 }
 
 void BoardView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const BoardState &board = m_session->state().board;
+    const BoardInput::Aids &aids = m_session->input().aids;
+    const BoardAids::CellSet lit = aids.highlight ? BoardAids::highlight(board) : BoardAids::CellSet();
+    const BoardAids::CellSet red = aids.conflicts ? BoardAids::conflicts(board) : BoardAids::CellSet();
+    QFont digitFont = Widgets::arial(29, true);
     // Column by column: each cell blank first, then its digit or its pencil
     // marks; after each column, the frame of the box with that number.
     for (int c = 1; c <= 9; ++c) {
@@ -33,13 +41,27 @@ void BoardView::paintEvent(QPaintEvent *)
                     p.drawPixmap(origin + BoardGeometry::pencilOffset(k),
                                  BoardArt::littleNum(mark >= 0 && mark <= 9 ? mark : 0));
                 }
+            } else if (red.has(c, r)) {
+                // A digit that repeats in its row, column or box: red.
+                p.setFont(digitFont);
+                p.setPen(QColor(210, 0, 0));
+                p.drawText(QRect(origin, BoardArt::num(0).size()), Qt::AlignCenter,
+                           QString::number(cell.value));
             } else if (cell.value > 0 && cell.value <= 36) {
                 p.drawPixmap(origin, BoardArt::num(cell.value));
             }
+            if (lit.has(c, r))
+                p.fillRect(QRect(origin, BoardArt::num(0).size()), QColor(53, 56, 173, 38));
         }
         p.drawPixmap(BoardGeometry::boxOrigin(c), BoardArt::highlite(board.boxHighlight[c] ? 1 : 0));
     }
-    // With the keyboard on the board, the selected cell carries a quiet ring.
+    // With the keyboard on the board, the board carries a focus ring and
+    // the selected cell a quiet one.
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(53, 56, 173, 150), 2, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
     if (hasFocus() && board.selectedColumn && board.selectedRow) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(QColor(53, 56, 173, 200), 2));
@@ -57,21 +79,11 @@ void BoardView::mouseReleaseEvent(QMouseEvent *event)
 
 void BoardView::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Left: m_session->input().moveSelection(-1, 0); break;
-    case Qt::Key_Right: m_session->input().moveSelection(1, 0); break;
-    case Qt::Key_Up: m_session->input().moveSelection(0, -1); break;
-    case Qt::Key_Down: m_session->input().moveSelection(0, 1); break;
-    case Qt::Key_Delete:
-    case Qt::Key_Backspace: m_session->input().typeDigit(0); break;
-    default:
-        if (event->key() >= Qt::Key_0 && event->key() <= Qt::Key_9)
-            m_session->input().typeDigit(event->key() - Qt::Key_0);
-        else
-            QWidget::keyPressEvent(event);
-        return;
-    }
-    update();
+    const int digit = BoardInput::digitOfKey(event->key(), event->nativeScanCode());
+    if (m_session->input().keyPress(event->key(), event->modifiers(), digit, event->text()))
+        update();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void BoardView::focusInEvent(QFocusEvent *event)
@@ -86,16 +98,17 @@ void BoardView::focusOutEvent(QFocusEvent *event)
     QWidget::focusOutEvent(event);
 }
 
-StripView::StripView(const QPixmap &picture, QWidget *parent) : QWidget(parent), m_picture(picture)
+StripView::StripView(QSize size, const QPixmap &(*picture)(), QWidget *parent)
+    : QWidget(parent), m_picture(picture)
 {
-    setFixedSize(picture.size());
+    setFixedSize(size);
     setCursor(Qt::PointingHandCursor);
 }
 
 void StripView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, m_picture);
+    p.drawPixmap(0, 0, m_picture());
 }
 
 void StripView::mouseReleaseEvent(QMouseEvent *event)

@@ -11,6 +11,7 @@ class BoardView : public QWidget
     Q_OBJECT
 public:
     BoardView(ClientSession *session, QWidget *parent);
+    ClientSession *session() const { return m_session; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -24,12 +25,13 @@ private:
 };
 
 // A strip picture (number strip or pencil strip) that reports where it was
-// released.
+// released. The picture is fetched when the strip is first painted, so it is
+// not drawn before the strip is shown.
 class StripView : public QWidget
 {
     Q_OBJECT
 public:
-    StripView(const QPixmap &picture, QWidget *parent);
+    StripView(QSize size, const QPixmap &(*picture)(), QWidget *parent);
 
 signals:
     void released(int x, int y);
@@ -39,5 +41,5 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
-    const QPixmap &m_picture;
+    const QPixmap &(*m_picture)();
 };

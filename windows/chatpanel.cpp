@@ -87,6 +87,7 @@ void ChatPanel::buildPhraseButtons(QWidget *panel, QWidget *window)
     sounds->setObjectName(QStringLiteral("b_phrase10"));
     sounds->setGeometry(706, 200, 25, 19);
     sounds->setToolTip(QStringLiteral("Chatter Sounds"));
+    sounds->setAccessibleName(QStringLiteral("Chatter Sounds"));
     m_phraseButtons[10] = sounds;
 
     auto *popupSounds = new QMenu(window);
@@ -159,8 +160,12 @@ void ChatPanel::setPhrases(const QStringList &phrases)
 
 void ChatPanel::updatePhraseTips()
 {
-    for (int i = 1; i <= 9; ++i)
-        m_phraseButtons[i]->setToolTip(m_phrases.value(i - 1));
+    for (int i = 1; i <= 9; ++i) {
+        const QString phrase = m_phrases.value(i - 1);
+        m_phraseButtons[i]->setToolTip(phrase);
+        m_phraseButtons[i]->setAccessibleName(
+            QStringLiteral("Phrase %1: %2").arg(i).arg(phrase.isEmpty() ? QStringLiteral("none") : phrase));
+    }
 }
 
 void ChatPanel::setTextColour(quint32 bgr)

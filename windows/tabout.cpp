@@ -38,6 +38,7 @@ Tabout::Tabout(QWidget *parent) : QDialog(parent)
 
     auto *logo = new QLabel(this);
     logo->setObjectName(QStringLiteral("image_logo"));
+    logo->setAccessibleName(QStringLiteral("Sudoku"));
     logo->setGeometry(35, 7, 235, 63);
     logo->setPixmap(QPixmap::fromImage(renderLogo()));
 

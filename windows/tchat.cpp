@@ -3,6 +3,7 @@
 #include "app/actions.h"
 #include "app/appfolders.h"
 #include "app/settings.h"
+#include "windows/accessiblecaption.h"
 #include "windows/boardpanel.h"
 #include "windows/chatpanel.h"
 #include "windows/chatview.h"
@@ -25,6 +26,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QLabel>
 #include <QWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -32,6 +34,32 @@
 
 #include <cstdio>
 #include <utility>
+
+namespace {
+
+// Names for screen readers where a control's own text does not say what it
+// is, or it has none: pictures, the seats' numbers and the status lines.
+void nameControls(QWidget *window)
+{
+    const auto label = [window](const QString &name) { return window->findChild<QLabel *>(name); };
+    const auto widget = [window](const QString &name) { return window->findChild<QWidget *>(name); };
+    label(QStringLiteral("Image1"))->setAccessibleName(QStringLiteral("Grid"));
+    label(QStringLiteral("image_penalty"))->setAccessibleName(QStringLiteral("Penalty: the board is hidden"));
+    for (int seat = 1; seat <= ClientSession::SeatCount; ++seat) {
+        const QString n = QString::number(seat);
+        AccessibleCaption::set(label(QStringLiteral("label_playername") + n), QStringLiteral("Seat ") + n);
+        AccessibleCaption::set(label(QStringLiteral("label_score") + n), QStringLiteral("Seat %1 score").arg(n));
+        AccessibleCaption::set(label(QStringLiteral("label_bonus") + n), QStringLiteral("Seat %1 bonus").arg(n));
+        label(QStringLiteral("image_eyes") + n)->setAccessibleName(QStringLiteral("Seat %1 is just watching").arg(n));
+    }
+    AccessibleCaption::set(label(QStringLiteral("label_status")), QStringLiteral("Status"));
+    AccessibleCaption::set(label(QStringLiteral("label_timer")), QStringLiteral("Clock"));
+    widget(QStringLiteral("edit_fill"))->setAccessibleName(QStringLiteral("Digit for the selected cell"));
+    widget(QStringLiteral("mainchat"))->setAccessibleName(QStringLiteral("Chat"));
+    widget(QStringLiteral("mychat"))->setAccessibleName(QStringLiteral("Chat input"));
+}
+
+} // namespace
 
 Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
 {
@@ -43,8 +71,15 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
 
     auto *central = new QWidget(this);
     central->setAutoFillBackground(true);
+    // Colours of the board's own, whatever the desktop's palette: every label
+    // and panel without a colour of its own reads black on white, so a dark
+    // desktop theme cannot draw white names on the white board.
     QPalette pal = central->palette();
-    pal.setColor(QPalette::Window, Qt::white);
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        pal.setColor(role, Qt::white);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        pal.setColor(role, Qt::black);
+    pal.setColor(QPalette::PlaceholderText, Qt::darkGray);
     central->setPalette(pal);
     central->setMinimumSize(ClientWidth, ClientHeight);
     setCentralWidget(central);
@@ -53,6 +88,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     m_board = new BoardPanel(m_session, central);
     m_board->setGeometry(0, 0, ClientWidth, ClientHeight);
     m_chat = new ChatPanel(m_session, m_board, this);
+    nameControls(this);
     connectActions();
 
     m_link = new HostLink(m_session, this);
@@ -200,6 +236,21 @@ void Tchat::connectActions()
         m_actions->justWatch->setChecked(m_session.state().justWatchChecked);
         m_session.justWatchClick();
     });
+    // The board's aids: each switch is stored at once.
+    const std::pair<QAction *, bool BoardInput::Aids::*> aids[] = {
+        {a.highlight, &BoardInput::Aids::highlight},
+        {a.conflicts, &BoardInput::Aids::conflicts},
+        {a.pencilCleanup, &BoardInput::Aids::pencilCleanup},
+        {a.undoRedo, &BoardInput::Aids::undo}};
+    for (const auto &[action, flag] : aids) {
+        connect(action, &QAction::triggered, this, [this, flag = flag](bool on) {
+            m_session.input().aids.*flag = on;
+            saveinifile();
+            refresh();
+        });
+    }
+    connect(a.undo, &QAction::triggered, this, [this] { m_session.input().undo(); });
+    connect(a.redo, &QAction::triggered, this, [this] { m_session.input().redo(); });
     connect(a.viewTally, &QAction::triggered, this, [this] {
         if (!m_windows.tally)
             return;
@@ -388,6 +439,12 @@ void Tchat::loadinifile()
     m_actions->markTurnSound(m_session.state().turnSound);
     m_session.setPlayChatterSounds(s.chatterSounds);
     m_actions->playChatter->setChecked(s.chatterSounds);
+    BoardInput::Aids &aids = m_session.input().aids;
+    aids = {s.highlight, s.conflicts, s.pencilCleanup, s.undoRedo};
+    m_actions->highlight->setChecked(s.highlight);
+    m_actions->conflicts->setChecked(s.conflicts);
+    m_actions->pencilCleanup->setChecked(s.pencilCleanup);
+    m_actions->undoRedo->setChecked(s.undoRedo);
     m_synced = s;
     refresh();
 }
@@ -415,6 +472,11 @@ Settings Tchat::windowSettings() const
     s.height = r.height();
     s.turnSound = m_session.state().turnSound == 1 ? Settings::TurnSound::New : Settings::TurnSound::Classic;
     s.chatterSounds = m_session.state().playChatterSounds;
+    const BoardInput::Aids &aids = m_session.input().aids;
+    s.highlight = aids.highlight;
+    s.conflicts = aids.conflicts;
+    s.pencilCleanup = aids.pencilCleanup;
+    s.undoRedo = aids.undo;
     return s;
 }
 

@@ -1,4 +1,5 @@
 #include "windows/tdownload.h"
+#include "windows/accessiblecaption.h"
 
 #include "app/appfolders.h"
 #include "app/launcher.h"
@@ -126,6 +127,7 @@ Tdownload::Tdownload(QWidget *parent) : QDialog(parent)
     QFrame *left = makePanel(this, QStringLiteral("panel_left"), QRect(8, 6, 450, 487));
     auto *picture = new QLabel(left);
     picture->setObjectName(QStringLiteral("image_ad"));
+    picture->setAccessibleName(QStringLiteral("The lobby"));
     picture->setGeometry(25, 4, 400, 339);
     QString error;
     const QImage ad = JpegDecoder::decodeFile(QStringLiteral(":/pictures/lobbyad.jpg"), &error);
@@ -147,6 +149,8 @@ Tdownload::Tdownload(QWidget *parent) : QDialog(parent)
                              Widgets::arial(19), QColor(210, 0, 0));
     m_infolabel = makeInfoLine(left, QStringLiteral("infolabel"), QRect(4, 430, 442, 15));
     m_infolabel3 = makeInfoLine(left, QStringLiteral("infolabel3"), QRect(4, 445, 442, 15));
+    AccessibleCaption::set(m_infolabel, QStringLiteral("Download"));
+    AccessibleCaption::set(m_infolabel3, QStringLiteral("Download details"));
     m_infolabel2 = new QLabel(left);
     m_infolabel2->setObjectName(QStringLiteral("infolabel2"));
     m_infolabel2->hide();

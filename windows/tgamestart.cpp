@@ -3,6 +3,7 @@
 #include "ui/widgets.h"
 
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -27,6 +28,7 @@ QPixmap gameMark(bool selected)
     return pix;
 }
 
+// A mark: a click or Space chooses it; it takes Tab and shows a focus ring.
 class ClickLabel : public QLabel
 {
 public:
@@ -34,6 +36,7 @@ public:
         : QLabel(parent), m_onClick(std::move(onClick))
     {
         setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
     }
 
 protected:
@@ -42,9 +45,54 @@ protected:
         if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
             m_onClick();
     }
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (e->key() == Qt::Key_Space && !e->isAutoRepeat())
+            m_onClick();
+        else
+            QLabel::keyPressEvent(e);
+    }
+    void focusInEvent(QFocusEvent *e) override
+    {
+        update();
+        QLabel::focusInEvent(e);
+    }
+    void focusOutEvent(QFocusEvent *e) override
+    {
+        update();
+        QLabel::focusOutEvent(e);
+    }
+    void paintEvent(QPaintEvent *e) override
+    {
+        QLabel::paintEvent(e);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(53, 56, 173), 1.5, Qt::DotLine));
+        p.drawEllipse(QRectF(2.5, 1.5, 28, 28));
+    }
 
 private:
     std::function<void()> m_onClick;
+};
+
+class FocusPictureButton : public Widgets::PictureButton
+{
+public:
+    using Widgets::PictureButton::PictureButton;
+
+protected:
+    void paintEvent(QPaintEvent *e) override
+    {
+        Widgets::PictureButton::paintEvent(e);
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::white, 1.5, Qt::DotLine));
+        p.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 4, 4);
+    }
 };
 
 QLabel *styledLabel(QWidget *parent, const QString &text, int x, int y)
@@ -88,18 +136,21 @@ Tgamestart::Tgamestart(QWidget *parent) : QDialog(parent)
         auto *g = new ClickLabel(this, [this, n] { image_1Click(n); });
         g->setObjectName(QStringLiteral("image_%1").arg(n));
         g->setGeometry(6, gameY[n - 1], 33, 31);
+        g->setAccessibleName(QString::fromLatin1(gameNames[n - 1]));
         m_gameMarks[n] = g;
         styledLabel(this, QString::fromLatin1(gameNames[n - 1]), 41, gameLabelY[n - 1]);
 
         auto *p = new ClickLabel(this, [this, n] { image_puzzletype1Click(n); });
         p->setObjectName(QStringLiteral("image_puzzletype%1").arg(n));
         p->setGeometry(230, puzzleY[n - 1], 33, 31);
+        p->setAccessibleName(QString::fromLatin1(puzzleNames[n - 1]));
         m_puzzleMarks[n] = p;
         styledLabel(this, QString::fromLatin1(puzzleNames[n - 1]), 265, puzzleLabelY[n - 1]);
     }
 
-    auto *start = new Widgets::PictureButton(QStringLiteral("Start Game"), this);
+    auto *start = new FocusPictureButton(QStringLiteral("Start Game"), this);
     start->setObjectName(QStringLiteral("button_start"));
+    start->setFocusPolicy(Qt::StrongFocus);
     start->setGeometry(96, 150, 218, 27);
     connect(start, &QAbstractButton::clicked, this, &Tgamestart::button_startClick);
 
@@ -115,6 +166,9 @@ void Tgamestart::redraw()
     for (int n = 1; n <= 3; ++n) {
         m_gameMarks[n]->setPixmap(gameMark(m_gameTag[n] == 1));
         m_puzzleMarks[n]->setPixmap(gameMark(m_puzzleHint[n] == 'y'));
+        m_gameMarks[n]->setAccessibleDescription(m_gameTag[n] == 1 ? QStringLiteral("chosen") : QStringLiteral("not chosen"));
+        m_puzzleMarks[n]->setAccessibleDescription(m_puzzleHint[n] == 'y' ? QStringLiteral("chosen")
+                                                                          : QStringLiteral("not chosen"));
     }
 }
 
@@ -177,4 +231,40 @@ void Tgamestart::button_startClick()
 {
     emit startRequested(gameTypeCode(), m_puzzleType);
     hide();
+}
+
+void Tgamestart::keyPressEvent(QKeyEvent *event)
+{
+    // Return starts with the marked choices; the arrows move the mark within
+    // a column (up, down) or to the other column (left, right).
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        button_startClick();
+        return;
+    }
+    int column = -1;
+    int row = 0;
+    for (int n = 1; n <= 3; ++n) {
+        if (focusWidget() == m_gameMarks[n])
+            column = 0, row = n;
+        else if (focusWidget() == m_puzzleMarks[n])
+            column = 1, row = n;
+    }
+    if (column < 0 || (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Left && key != Qt::Key_Right)) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    if (key == Qt::Key_Up)
+        row = row == 1 ? 3 : row - 1;
+    else if (key == Qt::Key_Down)
+        row = row == 3 ? 1 : row + 1;
+    else
+        column = 1 - column;
+    if (column == 0) {
+        image_1Click(row);
+        m_gameMarks[row]->setFocus();
+    } else {
+        image_puzzletype1Click(row);
+        m_puzzleMarks[row]->setFocus();
+    }
 }

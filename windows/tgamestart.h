@@ -32,6 +32,9 @@ signals:
     // The player pressed start: send the start request with these codes.
     void startRequested(int gameType, int puzzleType);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void redraw();
 

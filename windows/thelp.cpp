@@ -121,6 +121,7 @@ Thelp::Thelp(QWidget *parent) : QDialog(parent)
     for (int n = 1; n <= PageCount; ++n) {
         auto *memo = new QTextBrowser(m_pages);
         memo->setObjectName(QStringLiteral("memo") + QString::number(n));
+        memo->setAccessibleName(QStringLiteral("Help page"));
         memo->setFrameShape(QFrame::NoFrame);
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         memo->setOpenLinks(false);

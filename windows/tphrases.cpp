@@ -28,6 +28,7 @@ Tphrases::Tphrases(QWidget *parent) : QDialog(parent)
         edit->setObjectName(QStringLiteral("phrase%1").arg(n));
         edit->setGeometry(112, editY[n - 1], 248, 21);
         edit->setMaxLength(MaxPhraseLength);
+        label->setBuddy(edit); // the edit is named after its label
         m_edits[n - 1] = edit;
     }
     auto *note = new QLabel(QStringLiteral("Buttons can only be used once every 2 seconds"), this);

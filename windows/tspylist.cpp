@@ -21,6 +21,7 @@ Tspylist::Tspylist(QWidget *parent) : QDialog(parent)
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("listbox_spys"));
+    m_list->setAccessibleName(QStringLiteral("Spy List"));
     m_list->setGeometry(5, 5, 154, 130);
     m_list->setFont(Widgets::arial(11));
     m_list->setUniformItemSizes(true);

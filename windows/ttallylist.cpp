@@ -1,4 +1,5 @@
 #include "windows/ttallylist.h"
+#include "windows/accessiblecaption.h"
 
 #include "app/appfolders.h"
 #include "ui/widgets.h"
@@ -165,8 +166,11 @@ void Ttallylist::buildWindow()
 
     caption(this, QStringLiteral("Players In Current Game"), QRect(66, 230, 233, 17));
     m_checklist = checkList(this, QStringLiteral("checklist"), QRect(2, 247, 297, 98));
+    m_checklist->setAccessibleName(QStringLiteral("Players In Current Game"));
     caption(this, QStringLiteral("Players Being Tallied"), QRect(301, 3, 160, 16));
     m_tallylist = checkList(this, QStringLiteral("listbox_tally"), QRect(301, 19, 160, 299));
+    m_tallylist->setAccessibleName(QStringLiteral("Players Being Tallied"));
+    AccessibleCaption::set(m_hisnametop, QStringLiteral("Record"));
 
     m_reset = flatButton(this, QStringLiteral("button_resettally"), QStringLiteral("Reset Tally"),
                          QRect(301, 321, 80, 23));

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# A screen reader's view of a solo game: the game runs on its own X server,
+# its own session bus with the accessibility bus, and in its own network
+# namespace (it listens on its fixed port); tests/atspi_dump.py reads the
+# window through AT-SPI and checks the names.
+#   tests/accessibility.sh SOURCE_DIR BUILD_DIR [DUMP_FILE]
+set -euo pipefail
+
+if [ "${1:-}" != "--inner" ]; then
+    exec unshare -n dbus-run-session -- bash "$0" --inner "$@"
+fi
+shift
+ip link set lo up
+source_dir=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+work=$(mktemp -d)
+dump=${3:-$work/atspi-dump.txt}
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A copy of the program keeps its settings in its own (temporary) folder.
+cp "$build/sudoku" "$work/"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 "$work/display")" XDG_RUNTIME_DIR=$work
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The accessibility bus and its registry, on this session's bus.
+launcher=/usr/libexec/at-spi-bus-launcher
+[ -x "$launcher" ] || launcher=/usr/lib/at-spi2-core/at-spi-bus-launcher
+"$launcher" --launch-immediately >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+        >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 QT_QPA_PLATFORM=xcb \
+    "$work/sudoku" >"$work/out.txt" 2>&1 &
+pids+=($!)
+
+status=0
+# Debian's own Python, which holds python3-pyatspi.
+/usr/bin/python3 "$source_dir/tests/atspi_dump.py" "$dump" 60 || status=$?
+if [ "$status" -ne 0 ]; then
+    echo "--- program output"; cat "$work/out.txt"
+    [ -f "$dump" ] && { echo "--- dump"; cat "$dump"; }
+fi
+exit "$status"
