@@ -14,6 +14,8 @@
 const char *const Settings::FileName = "brenviklobby.ini";
 const char *const Settings::SectionName = "sudoku";
 const char *const Settings::HideDownloadKey = "HideDownloadWindow";
+const char *const Settings::OpenRouterPortKey = "OpenRouterPort";
+const char *const Settings::InternetAddressKey = "InternetAddress";
 
 namespace {
 
@@ -265,4 +267,17 @@ bool Settings::readSwitch(const QString &path, const char *key, bool defaultValu
 bool Settings::writeSwitch(const QString &path, const char *key, bool on)
 {
     return writeKeys(path, {{key, on ? "true" : "false"}});
+}
+
+QString Settings::readText(const QString &path, const char *key)
+{
+    CSimpleIniA ini;
+    if (IniFile::read(ini, path) != IniFile::ReadResult::Read)
+        return QString();
+    return SectionReader(ini).text(key, "");
+}
+
+bool Settings::writeText(const QString &path, const char *key, const QString &value)
+{
+    return writeKeys(path, {{key, encodeValue(value)}});
 }

@@ -6,12 +6,14 @@
 #include "net/framebuffer.h"
 #include "net/joinaddresses.h"
 #include "net/tsock.h"
+#include "portmap/portmapper.h"
 
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -37,7 +39,14 @@ HostLink::HostLink(ClientSession &session, QObject *parent)
     });
 }
 
-HostLink::~HostLink() = default;
+HostLink::~HostLink()
+{
+    // Quietly: whoever listened may be half gone by now.
+    if (m_mapper) {
+        m_mapper->disconnect(this);
+        m_mapper->stopNow(2000);
+    }
+}
 
 void HostLink::openSocket(TSock &sock, const QString &host, quint16 port)
 {
@@ -178,11 +187,80 @@ void HostLink::hostpress(bool soloGame)
         emit errorText(e.text());
     }
     m_session.showStartGame(true);
-    if (!soloGame)
+    if (!soloGame) {
+        emit internetAddressChanged(QString()); // none yet, whatever an earlier run left
         addLine(JoinAddresses::joinAddressLine(
             JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()), port));
+        if (m_openRouterPort)
+            startPortMapping();
+    }
     emit hostingStarted();
     emit changed();
+}
+
+quint16 HostLink::hostedPort() const
+{
+    if (m_server && m_server->listener() && gamePort == 0)
+        return m_server->listener()->port();
+    return gamePort;
+}
+
+void HostLink::setOpenRouterPort(bool on)
+{
+    if (m_openRouterPort == on)
+        return;
+    m_openRouterPort = on;
+    if (m_mode != Mode::Host)
+        return;
+    if (on) {
+        startPortMapping();
+    } else if (m_mapper && (m_mapper->isMapped() || m_mapper->isStarting())) {
+        m_mapper->stop();
+    }
+}
+
+void HostLink::startPortMapping()
+{
+    if (!portMapperFactory || m_mode != Mode::Host)
+        return;
+    if (!m_mapper) {
+        m_mapper = portMapperFactory(this);
+        if (!m_mapper)
+            return;
+        // The router talk runs on the mapper's own thread; its answers
+        // arrive here as events.
+        connect(m_mapper, &PortMapper::mapped, this, [this](const QString &address, quint16 port, const QString &) {
+            m_routerOpened = true;
+            addLine(JoinAddresses::internetAddressLine(address, port));
+            emit internetAddressChanged(address);
+        });
+        connect(m_mapper, &PortMapper::failed, this, [this](const QString &reason) {
+            std::fprintf(stderr, "sudoku: %s\n", qPrintable(reason));
+            if (std::exchange(m_routerOpened, false))
+                emit internetAddressChanged(QString()); // a lease that could not be renewed
+            const QList<QHostAddress> here =
+                JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses());
+            addLine(JoinAddresses::routerFailureLine(here.value(0), hostedPort()));
+        });
+        connect(m_mapper, &PortMapper::unmapped, this, [this](bool, const QString &) {
+            if (std::exchange(m_routerOpened, false)) {
+                addLine(QStringLiteral("Port %1 is no longer open on the router.").arg(hostedPort()));
+                emit internetAddressChanged(QString());
+            }
+        });
+    }
+    if (!m_mapper->isMapped() && !m_mapper->isStarting())
+        m_mapper->start(hostedPort());
+}
+
+void HostLink::closeRouterPort(int msTimeout)
+{
+    if (!m_mapper)
+        return;
+    if (m_mapper->isMapped() || m_mapper->isStarting())
+        m_mapper->stopNow(msTimeout);
+    if (std::exchange(m_routerOpened, false))
+        emit internetAddressChanged(QString());
 }
 
 void HostLink::setJoinFailed(bool failed)

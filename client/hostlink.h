@@ -12,6 +12,7 @@
 #include <functional>
 
 class ClientSession;
+class PortMapper;
 class TServer;
 class TSock;
 
@@ -47,6 +48,10 @@ public:
     std::function<QList<QHostAddress>()> addressSource;
     // How long one address may take to answer a join.
     int connectTimeoutMs = 15000;
+    // Makes the mapper that asks the home router to forward the game port to
+    // this computer (none: no router is ever asked). The program hands in
+    // the real one; tests point it at a fake router.
+    std::function<PortMapper *(QObject *parent)> portMapperFactory;
 
     // Starts the mode the launch parameters ask for (processparams).
     void launch(const QStringList &parameters);
@@ -54,6 +59,15 @@ public:
     void hostpress(bool soloGame = false);
     void joinpress();
     Mode mode() const { return m_mode; }
+
+    // Options > Open Port On Router. While a game is hosted (never a solo
+    // game), switching it on asks the router to forward the game port, and
+    // switching it off removes the forward.
+    void setOpenRouterPort(bool on);
+    bool openRouterPort() const { return m_openRouterPort; }
+    // Removes the router's forward, if any, waiting at most msTimeout for the
+    // router to confirm. Every way out of the program passes here.
+    void closeRouterPort(int msTimeout = 2000);
     // The last join reached no host; tryAgain() starts it anew.
     bool joinFailed() const { return m_joinFailed; }
     void tryAgain();
@@ -80,6 +94,9 @@ signals:
     // player; the text says which. (The hosting player's own window gets
     // hostClosed instead.)
     void hostGone(const QString &text);
+    // The router forwards the hosted game's port from this internet address
+    // (empty: from none, or no longer).
+    void internetAddressChanged(const QString &address);
     // A join reached no host (true), or a new attempt started (false).
     void joinFailedChanged(bool failed);
 
@@ -97,6 +114,8 @@ private:
     void connectFailed(const QString &reason);
     void connectTimedOut();
     QString failureLine(int wsaCode) const;
+    void startPortMapping();
+    quint16 hostedPort() const;
 
     ClientSession &m_session;
     TServer *m_server = nullptr;
@@ -113,6 +132,9 @@ private:
     bool m_linkUp = false;
     bool m_hostSaidWhy = false;
     bool m_lobbyLinkWanted = false;
+    bool m_openRouterPort = false;
+    bool m_routerOpened = false;
+    PortMapper *m_mapper = nullptr;
     quint64 m_attempt = 0;
     QTimer m_connectTimer;
 };

@@ -6,6 +6,7 @@
 #include "ui/widgets.h"
 
 #include "app/inifile.h"
+#include "app/settings.h"
 #include "net/joinaddresses.h"
 
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -356,17 +358,35 @@ void LobbyWindow::updateLinkState()
         setStatus(QStringLiteral("The game has closed. Host or join another one."));
     m_linkDot->setPixmap(lamp(count > 0));
     m_linkText->setText(count > 0 ? QStringLiteral("A game is connected") : QStringLiteral("No game running"));
-    if (m_hostLink) {
-        // The same addresses, and the same words, as the hosting game's chat line.
-        m_addresses->setText(JoinAddresses::joinAddressLine(
-            JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()),
-            Game::GamePort));
-        m_addressPanel->show();
-    } else {
+    showJoinText();
+    emit linksChanged(count);
+}
+
+void LobbyWindow::showJoinText()
+{
+    if (!m_hostLink) {
+        if (m_watcher && !m_watcher->directories().isEmpty())
+            m_watcher->removePaths(m_watcher->directories());
         m_addresses->clear();
         m_addressPanel->hide();
+        return;
     }
-    emit linksChanged(count);
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &LobbyWindow::showJoinText);
+    }
+    const QString folder = QFileInfo(m_settingsPath).absolutePath();
+    if (!m_watcher->directories().contains(folder))
+        m_watcher->addPath(folder);
+    // The same addresses, and the same words, as the hosting game's chat lines.
+    QString text = JoinAddresses::joinAddressLine(
+        JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()),
+        Game::GamePort);
+    const QString internet = Settings::readText(m_settingsPath, Settings::InternetAddressKey).trimmed();
+    if (!internet.isEmpty())
+        text += u'\n' + JoinAddresses::internetAddressLine(internet, Game::GamePort);
+    m_addresses->setText(text);
+    m_addressPanel->show();
 }
 
 QString LobbyWindow::joinText() const

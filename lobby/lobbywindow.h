@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QFileSystemWatcher;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -18,7 +19,8 @@ class QTcpSocket;
 // address by starting the game with its three launch parameters. A started
 // game links back to the lobby on 127.0.0.1 port 9001 once it has logged in
 // to its host; the window's lamp is lit while such a link is open, and while
-// the game it hosted is linked it shows where friends can join.
+// the game it hosted is linked it shows where friends can join: on the
+// network, and on the internet when the game's router forwards its port.
 class LobbyWindow : public QWidget
 {
     Q_OBJECT
@@ -70,6 +72,7 @@ private:
     void setStatus(const QString &text, bool error = false);
     void updateLinkState();
     void copyJoinText();
+    void showJoinText();
 
     QLineEdit *m_name = nullptr;
     QLineEdit *m_address = nullptr;
@@ -83,6 +86,9 @@ private:
     // The game started last hosts; a link that arrives belongs to it.
     bool m_startedHost = false;
     QTcpSocket *m_hostLink = nullptr;
+    // The hosting game writes the router's internet address into the shared
+    // settings file; its folder is watched while that game is linked.
+    QFileSystemWatcher *m_watcher = nullptr;
     QString m_settingsPath;
     QString m_gameProgram;
 };

@@ -43,6 +43,21 @@ QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port)
         .arg(port);
 }
 
+QString internetAddressLine(const QString &address, quint16 port)
+{
+    return QStringLiteral("Friends on the internet can join at %1, port %2.").arg(address).arg(port);
+}
+
+QString routerFailureLine(const QHostAddress &here, quint16 port)
+{
+    const QString computer = here.isNull() ? QStringLiteral("this computer")
+                                           : QStringLiteral("this computer (%1)").arg(here.toString());
+    return QStringLiteral("No router opened port %1 for this game. For friends on the internet, forward TCP port %1 "
+                          "on your router to %2 by hand.")
+        .arg(port)
+        .arg(computer);
+}
+
 QString plainList(const QStringList &items, const QString &lastJoin)
 {
     if (items.size() < 2)

@@ -21,6 +21,14 @@ QList<QHostAddress> joinAddresses(const QList<QHostAddress> &interfaceAddresses)
 // says this computer is on no network.
 QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port);
 
+// "Friends on the internet can join at A, port P." for the router's own
+// address, once the router forwards the game port.
+QString internetAddressLine(const QString &address, quint16 port);
+
+// The line for a router that did not forward the port: how to do it by hand
+// (to `here`, this computer's address on the network, when known).
+QString routerFailureLine(const QHostAddress &here, quint16 port);
+
 // "a", "a and b", "a, b and c" (or another last joining word).
 QString plainList(const QStringList &items, const QString &lastJoin);
 

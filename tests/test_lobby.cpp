@@ -1,4 +1,5 @@
 #include "app/launcher.h"
+#include "app/settings.h"
 #include "client/clientsession.h"
 #include "client/hostlink.h"
 #include "host/tserver.h"
@@ -224,6 +225,15 @@ void TestLobby::lampWaitsForTheLoginAndHostShowsAddresses()
     QGuiApplication::clipboard()->clear();
     QTest::mouseClick(button(window, "button_copy"), Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), line);
+
+    // The game's router forwards the port: its internet address joins them.
+    const QString both = line + QStringLiteral("\nFriends on the internet can join at 203.0.113.7, port 7772.");
+    QVERIFY(Settings::writeText(iniPath, Settings::InternetAddressKey, QStringLiteral("203.0.113.7")));
+    QTRY_COMPARE(addresses->text(), both);
+    QTest::mouseClick(button(window, "button_copy"), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), both);
+    QVERIFY(Settings::writeText(iniPath, Settings::InternetAddressKey, QString()));
+    QTRY_COMPARE(addresses->text(), line);
 
     // The game ends: the addresses go with it.
     host.gameSocket().close();
