@@ -78,6 +78,8 @@ Actions::Actions(QMenuBar *bar) : QObject(bar)
     clearChat = item(options, QStringLiteral("Clear Main Chat"), "ClearMainChat1");
     options->addSeparator();
     justWatch = item(options, QStringLiteral("Just Watch"), "JustWatch1", true);
+    openRouterPort = item(options, QStringLiteral("Open Port On Router"), "OpenPortOnRouter1", true);
+    openRouterPort->setChecked(true);
 
     // The board's aids, each kept in the settings file, on at first.
     options->addSeparator();

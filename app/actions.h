@@ -43,6 +43,8 @@ public:
     QAction *undoRedo = nullptr;
     QAction *undo = nullptr;
     QAction *redo = nullptr;
+    // A hosted game asks the home router to forward the game port; on in the form.
+    QAction *openRouterPort = nullptr;
     // View
     QAction *viewTally = nullptr;
     QAction *spyList = nullptr;

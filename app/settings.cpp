@@ -13,6 +13,9 @@
 
 const char *const Settings::FileName = "brenviklobby.ini";
 const char *const Settings::SectionName = "sudoku";
+const char *const Settings::HideDownloadKey = "HideDownloadWindow";
+const char *const Settings::OpenRouterPortKey = "OpenRouterPort";
+const char *const Settings::InternetAddressKey = "InternetAddress";
 
 namespace {
 
@@ -250,4 +253,31 @@ std::optional<QByteArray> Settings::savePhrasesText(const QByteArray &text, cons
 {
     const KeyValues keys = phraseValues(phrases, nullptr);
     return IniFile::rewriteText(text, setter(keys));
+}
+
+bool Settings::readSwitch(const QString &path, const char *key, bool defaultValue)
+{
+    CSimpleIniA ini;
+    if (IniFile::read(ini, path) != IniFile::ReadResult::Read)
+        return defaultValue;
+    const QString value = SectionReader(ini).text(key, defaultValue ? "true" : "false");
+    return defaultValue ? value != u"false" : value == u"true";
+}
+
+bool Settings::writeSwitch(const QString &path, const char *key, bool on)
+{
+    return writeKeys(path, {{key, on ? "true" : "false"}});
+}
+
+QString Settings::readText(const QString &path, const char *key)
+{
+    CSimpleIniA ini;
+    if (IniFile::read(ini, path) != IniFile::ReadResult::Read)
+        return QString();
+    return SectionReader(ini).text(key, "");
+}
+
+bool Settings::writeText(const QString &path, const char *key, const QString &value)
+{
+    return writeKeys(path, {{key, encodeValue(value)}});
 }

@@ -98,6 +98,19 @@ struct Settings
     std::optional<QByteArray> saveText(const QByteArray &text) const;
     static std::optional<QByteArray> savePhrasesText(const QByteArray &text, const Phrases &phrases);
 
+    // Switches that are read when they are used, not at login, and written
+    // on their own the moment they change: "true" or "false"; a missing or
+    // other value gives the default.
+    static const char *const HideDownloadKey; // the solo start's lobby download window; off
+    static const char *const OpenRouterPortKey; // a hosted game asks the router to open its port; on
+    static bool readSwitch(const QString &path, const char *key, bool defaultValue);
+    static bool writeSwitch(const QString &path, const char *key, bool on);
+    // The internet address at which the router forwards the hosted game's
+    // port, written by the game and read by the lobby; empty: none.
+    static const char *const InternetAddressKey;
+    static QString readText(const QString &path, const char *key);
+    static bool writeText(const QString &path, const char *key, const QString &value);
+
     // "1" Score and Show or "3" First To Complete when marked, else 2.
     int gameTypeToSave() const;
     bool textSizeHasMenuItem() const

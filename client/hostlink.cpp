@@ -4,14 +4,16 @@
 #include "host/tserver.h"
 #include "base/errors.h"
 #include "net/framebuffer.h"
+#include "net/joinaddresses.h"
 #include "net/tsock.h"
+#include "portmap/portmapper.h"
 
 #include <QHostInfo>
-#include <QNetworkInterface>
 #include <QRegularExpression>
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -29,12 +31,22 @@ HostLink::HostLink(ClientSession &session, QObject *parent)
     m_connectTimer.setSingleShot(true);
     connect(&m_connectTimer, &QTimer::timeout, this, &HostLink::connectTimedOut);
     connect(&m_session, &ClientSession::send, this, &HostLink::send);
+    // The host has announced this client's own seat: the game is logged in,
+    // and only now does the lobby hear of it.
+    connect(&m_session, &ClientSession::loadSettingsRequested, this, &HostLink::openLobbyLink);
     connect(&m_session, &ClientSession::messageBox, this, [this](const QString &, bool closeAfter) {
         m_hostSaidWhy = m_hostSaidWhy || closeAfter;
     });
 }
 
-HostLink::~HostLink() = default;
+HostLink::~HostLink()
+{
+    // Quietly: whoever listened may be half gone by now.
+    if (m_mapper) {
+        m_mapper->disconnect(this);
+        m_mapper->stopNow(2000);
+    }
+}
 
 void HostLink::openSocket(TSock &sock, const QString &host, quint16 port)
 {
@@ -139,7 +151,15 @@ void HostLink::launch(const QStringList &parameters)
     } else {
         joinpress();
     }
-    // The lobby link: a presence connection that carries nothing.
+    // The lobby link follows once the game has logged in.
+    m_lobbyLinkWanted = true;
+}
+
+void HostLink::openLobbyLink()
+{
+    // A presence connection that carries nothing; opened once.
+    if (!std::exchange(m_lobbyLinkWanted, false))
+        return;
     try {
         openSocket(*m_sock11, QStringLiteral("127.0.0.1"), lobbyPort);
     } catch (const GameError &) {
@@ -167,56 +187,80 @@ void HostLink::hostpress(bool soloGame)
         emit errorText(e.text());
     }
     m_session.showStartGame(true);
-    if (!soloGame)
-        addLine(joinAddressLine(joinAddresses(addressSource ? addressSource() : interfaceAddresses()), port));
+    if (!soloGame) {
+        emit internetAddressChanged(QString()); // none yet, whatever an earlier run left
+        addLine(JoinAddresses::joinAddressLine(
+            JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()), port));
+        if (m_openRouterPort)
+            startPortMapping();
+    }
     emit hostingStarted();
     emit changed();
 }
 
-QList<QHostAddress> HostLink::interfaceAddresses()
+quint16 HostLink::hostedPort() const
 {
-    QList<QHostAddress> all;
-    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces()) {
-        if (!nic.flags().testFlag(QNetworkInterface::IsUp) || !nic.flags().testFlag(QNetworkInterface::IsRunning))
-            continue;
-        for (const QNetworkAddressEntry &entry : nic.addressEntries())
-            all << entry.ip();
+    if (m_server && m_server->listener() && gamePort == 0)
+        return m_server->listener()->port();
+    return gamePort;
+}
+
+void HostLink::setOpenRouterPort(bool on)
+{
+    if (m_openRouterPort == on)
+        return;
+    m_openRouterPort = on;
+    if (m_mode != Mode::Host)
+        return;
+    if (on) {
+        startPortMapping();
+    } else if (m_mapper && (m_mapper->isMapped() || m_mapper->isStarting())) {
+        m_mapper->stop();
     }
-    return all;
 }
 
-QList<QHostAddress> HostLink::joinAddresses(const QList<QHostAddress> &interfaceAddresses)
+void HostLink::startPortMapping()
 {
-    QList<QHostAddress> joinAt;
-    for (QHostAddress a : interfaceAddresses) {
-        // A link-local IPv6 address needs its interface named to be of use.
-        if (a.isNull() || a.isLoopback() || a.isMulticast()
-            || (a.protocol() == QAbstractSocket::IPv6Protocol && a.isLinkLocal()))
-            continue;
-        a.setScopeId(QString());
-        if (!joinAt.contains(a))
-            joinAt << a;
+    if (!portMapperFactory || m_mode != Mode::Host)
+        return;
+    if (!m_mapper) {
+        m_mapper = portMapperFactory(this);
+        if (!m_mapper)
+            return;
+        // The router talk runs on the mapper's own thread; its answers
+        // arrive here as events.
+        connect(m_mapper, &PortMapper::mapped, this, [this](const QString &address, quint16 port, const QString &) {
+            m_routerOpened = true;
+            addLine(JoinAddresses::internetAddressLine(address, port));
+            emit internetAddressChanged(address);
+        });
+        connect(m_mapper, &PortMapper::failed, this, [this](const QString &reason) {
+            std::fprintf(stderr, "sudoku: %s\n", qPrintable(reason));
+            if (std::exchange(m_routerOpened, false))
+                emit internetAddressChanged(QString()); // a lease that could not be renewed
+            const QList<QHostAddress> here =
+                JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses());
+            addLine(JoinAddresses::routerFailureLine(here.value(0), hostedPort()));
+        });
+        connect(m_mapper, &PortMapper::unmapped, this, [this](bool, const QString &) {
+            if (std::exchange(m_routerOpened, false)) {
+                addLine(QStringLiteral("Port %1 is no longer open on the router.").arg(hostedPort()));
+                emit internetAddressChanged(QString());
+            }
+        });
     }
-    return joinAt;
+    if (!m_mapper->isMapped() && !m_mapper->isStarting())
+        m_mapper->start(hostedPort());
 }
 
-QString HostLink::joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port)
+void HostLink::closeRouterPort(int msTimeout)
 {
-    if (joinAt.isEmpty())
-        return QStringLiteral("This computer is on no network, so friends elsewhere cannot join this game.");
-    QStringList shown;
-    for (const QHostAddress &a : joinAt)
-        shown << a.toString();
-    return QStringLiteral("Friends on your network can join at %1, port %2.")
-        .arg(plainList(shown, QStringLiteral("or")))
-        .arg(port);
-}
-
-QString HostLink::plainList(const QStringList &items, const QString &lastJoin)
-{
-    if (items.size() < 2)
-        return items.value(0);
-    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + u' ' + lastJoin + u' ' + items.last();
+    if (!m_mapper)
+        return;
+    if (m_mapper->isMapped() || m_mapper->isStarting())
+        m_mapper->stopNow(msTimeout);
+    if (std::exchange(m_routerOpened, false))
+        emit internetAddressChanged(QString());
 }
 
 void HostLink::setJoinFailed(bool failed)
@@ -276,7 +320,7 @@ void HostLink::startJoin()
         QStringList shown;
         for (const QHostAddress &a : std::as_const(m_candidates))
             shown << a.toString();
-        addLine(QStringLiteral("Found %1 at %2.").arg(host, plainList(shown, QStringLiteral("and"))));
+        addLine(QStringLiteral("Found %1 at %2.").arg(host, JoinAddresses::plainList(shown, QStringLiteral("and"))));
         tryNextAddress();
     };
     if (resolver) {

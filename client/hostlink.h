@@ -12,11 +12,13 @@
 #include <functional>
 
 class ClientSession;
+class PortMapper;
 class TServer;
 class TSock;
 
 // The client's links to the outside: the game connection to the host, the
-// lobby link, and the launch modes that open them. A launch with no
+// lobby link (opened once the game has logged in, so the lobby's lamp means a
+// game that really runs), and the launch modes that open them. A launch with no
 // parameters is a solo game hosted on loopback; "name host true" hosts a
 // game, "name host <anything else>" joins one; fewer parameters start
 // nothing. The host's bytes go to the session, the session's messages go out
@@ -46,6 +48,10 @@ public:
     std::function<QList<QHostAddress>()> addressSource;
     // How long one address may take to answer a join.
     int connectTimeoutMs = 15000;
+    // Makes the mapper that asks the home router to forward the game port to
+    // this computer (none: no router is ever asked). The program hands in
+    // the real one; tests point it at a fake router.
+    std::function<PortMapper *(QObject *parent)> portMapperFactory;
 
     // Starts the mode the launch parameters ask for (processparams).
     void launch(const QStringList &parameters);
@@ -53,23 +59,21 @@ public:
     void hostpress(bool soloGame = false);
     void joinpress();
     Mode mode() const { return m_mode; }
+
+    // Options > Open Port On Router. While a game is hosted (never a solo
+    // game), switching it on asks the router to forward the game port, and
+    // switching it off removes the forward.
+    void setOpenRouterPort(bool on);
+    bool openRouterPort() const { return m_openRouterPort; }
+    // Removes the router's forward, if any, waiting at most msTimeout for the
+    // router to confirm. Every way out of the program passes here.
+    void closeRouterPort(int msTimeout = 2000);
     // The last join reached no host; tryAgain() starts it anew.
     bool joinFailed() const { return m_joinFailed; }
     void tryAgain();
 
     // One message text to the host, framed.
     void send(const QByteArray &text);
-
-    // The addresses friends on the network can join at: the interfaces' own,
-    // without loopback, link-local and duplicate ones.
-    static QList<QHostAddress> joinAddresses(const QList<QHostAddress> &interfaceAddresses);
-    // The system line that names them with the game's port.
-    static QString joinAddressLine(const QList<QHostAddress> &joinAt, quint16 port);
-    // Every address of every interface that is up.
-    static QList<QHostAddress> interfaceAddresses();
-
-    // "a", "a and b", "a, b and c" (or another last joining word).
-    static QString plainList(const QStringList &items, const QString &lastJoin);
 
     TSock &gameSocket() { return *m_sock; }
     TSock &lobbySocket() { return *m_sock11; }
@@ -90,11 +94,15 @@ signals:
     // player; the text says which. (The hosting player's own window gets
     // hostClosed instead.)
     void hostGone(const QString &text);
+    // The router forwards the hosted game's port from this internet address
+    // (empty: from none, or no longer).
+    void internetAddressChanged(const QString &address);
     // A join reached no host (true), or a new attempt started (false).
     void joinFailedChanged(bool failed);
 
 private:
     void openSocket(TSock &sock, const QString &host, quint16 port);
+    void openLobbyLink();
     void readHost();
     void socketInfo(int code, const QString &text);
     void addLine(const QString &line);
@@ -106,6 +114,8 @@ private:
     void connectFailed(const QString &reason);
     void connectTimedOut();
     QString failureLine(int wsaCode) const;
+    void startPortMapping();
+    quint16 hostedPort() const;
 
     ClientSession &m_session;
     TServer *m_server = nullptr;
@@ -121,6 +131,10 @@ private:
     bool m_closingAttempt = false;
     bool m_linkUp = false;
     bool m_hostSaidWhy = false;
+    bool m_lobbyLinkWanted = false;
+    bool m_openRouterPort = false;
+    bool m_routerOpened = false;
+    PortMapper *m_mapper = nullptr;
     quint64 m_attempt = 0;
     QTimer m_connectTimer;
 };

@@ -3,6 +3,8 @@
 #include "app/soundplayer.h"
 #include "base/commandline.h"
 #include "base/gamedefaults.h"
+#include "client/hostlink.h"
+#include "portmap/portmapper.h"
 #include "windows/tchat.h"
 #include "windows/tabout.h"
 #include "windows/tdownload.h"
@@ -120,6 +122,9 @@ int main(int argc, char **argv)
     chat.setSoundOutput(&sounds);
     chat.setWindows({&tally, &about, &download, &gamestart, &help, &phrases, &server, &spylist});
     chat.setLaunchParameters(app.arguments().mid(1, 3));
+    // A hosted game asks the home router to forward the game port (Options >
+    // Open Port On Router); a solo game never does.
+    chat.link().portMapperFactory = [](QObject *parent) { return new PortMapper(parent); };
 
     QObject::connect(&instance, &SingleInstance::raiseRequested, &chat, [&chat] {
         if (chat.isMinimized())

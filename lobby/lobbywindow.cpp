@@ -6,13 +6,18 @@
 #include "ui/widgets.h"
 
 #include "app/inifile.h"
+#include "app/settings.h"
+#include "net/joinaddresses.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,7 +86,7 @@ LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("LobbyWindow"));
     setWindowTitle(QStringLiteral("Sudoku Lobby"));
-    setFixedSize(380, 330);
+    setFixedSize(380, 400);
     Widgets::applyTiledBackground(this);
     m_settingsPath = settingsFilePath();
 
@@ -143,6 +148,33 @@ LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent)
     m_status->setFont(Widgets::arial(12, true));
     m_status->setMinimumHeight(32);
     layout->addWidget(m_status);
+
+    // Where friends can join the game this lobby hosts, with a Copy button.
+    m_addressPanel = new QFrame(this);
+    m_addressPanel->setObjectName(QStringLiteral("panel_addresses"));
+    m_addressPanel->setStyleSheet(QStringLiteral(
+        "QFrame#panel_addresses { background: white; border: 1px solid rgb(96, 92, 141); border-radius: 4px; }"));
+    auto *addressRow = new QHBoxLayout(m_addressPanel);
+    addressRow->setContentsMargins(10, 6, 6, 6);
+    addressRow->setSpacing(8);
+    m_addresses = new QLabel(m_addressPanel);
+    m_addresses->setObjectName(QStringLiteral("label_addresses"));
+    m_addresses->setWordWrap(true);
+    m_addresses->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_addresses->setFont(Widgets::arial(12, true));
+    QPalette addressPal = m_addresses->palette();
+    addressPal.setColor(QPalette::WindowText, QColor(96, 92, 141));
+    m_addresses->setPalette(addressPal);
+    auto *copy = new Widgets::PictureButton(QStringLiteral("Copy"), m_addressPanel);
+    copy->setObjectName(QStringLiteral("button_copy"));
+    copy->setFixedSize(60, 26);
+    addressRow->addWidget(m_addresses, 1);
+    addressRow->addWidget(copy, 0, Qt::AlignVCenter);
+    auto *addressMargin = new QHBoxLayout;
+    addressMargin->setContentsMargins(20, 0, 20, 0);
+    addressMargin->addWidget(m_addressPanel);
+    layout->addLayout(addressMargin);
+    m_addressPanel->hide();
     layout->addStretch(1);
 
     auto *linkRow = new QHBoxLayout;
@@ -162,15 +194,22 @@ LobbyWindow::LobbyWindow(QWidget *parent) : QWidget(parent)
     connect(host, &QAbstractButton::clicked, this, &LobbyWindow::hostGame);
     connect(join, &QAbstractButton::clicked, this, &LobbyWindow::joinGame);
     connect(m_address, &QLineEdit::returnPressed, this, &LobbyWindow::joinGame);
+    connect(copy, &QAbstractButton::clicked, this, &LobbyWindow::copyJoinText);
 
     m_server = new QTcpServer(this);
     connect(m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server->nextPendingConnection()) {
             m_links.append(socket);
+            // A game links back once it has logged in; the last one started
+            // is the one that links.
+            if (m_startedHost && !m_hostLink)
+                m_hostLink = socket;
             // Nothing is expected on the link; whatever comes is dropped.
             connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_links.removeOne(socket);
+                if (m_hostLink == socket)
+                    m_hostLink = nullptr;
                 socket->deleteLater();
                 updateLinkState();
             });
@@ -295,6 +334,7 @@ bool LobbyWindow::startGame(const QString &address, bool hosting)
         return false;
     }
     saveSettings();
+    m_startedHost = hosting;
     setStatus(hosting ? QStringLiteral("Starting your game as its host...")
                       : QStringLiteral("Joining the game at %1...").arg(address));
     return true;
@@ -318,5 +358,44 @@ void LobbyWindow::updateLinkState()
         setStatus(QStringLiteral("The game has closed. Host or join another one."));
     m_linkDot->setPixmap(lamp(count > 0));
     m_linkText->setText(count > 0 ? QStringLiteral("A game is connected") : QStringLiteral("No game running"));
+    showJoinText();
     emit linksChanged(count);
+}
+
+void LobbyWindow::showJoinText()
+{
+    if (!m_hostLink) {
+        if (m_watcher && !m_watcher->directories().isEmpty())
+            m_watcher->removePaths(m_watcher->directories());
+        m_addresses->clear();
+        m_addressPanel->hide();
+        return;
+    }
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &LobbyWindow::showJoinText);
+    }
+    const QString folder = QFileInfo(m_settingsPath).absolutePath();
+    if (!m_watcher->directories().contains(folder))
+        m_watcher->addPath(folder);
+    // The same addresses, and the same words, as the hosting game's chat lines.
+    QString text = JoinAddresses::joinAddressLine(
+        JoinAddresses::joinAddresses(addressSource ? addressSource() : JoinAddresses::interfaceAddresses()),
+        Game::GamePort);
+    const QString internet = Settings::readText(m_settingsPath, Settings::InternetAddressKey).trimmed();
+    if (!internet.isEmpty())
+        text += u'\n' + JoinAddresses::internetAddressLine(internet, Game::GamePort);
+    m_addresses->setText(text);
+    m_addressPanel->show();
+}
+
+QString LobbyWindow::joinText() const
+{
+    return m_addresses->text();
+}
+
+void LobbyWindow::copyJoinText()
+{
+    if (!m_addresses->text().isEmpty())
+        QGuiApplication::clipboard()->setText(m_addresses->text());
 }

@@ -6,6 +6,10 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
+
+class QFileSystemWatcher;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QTcpServer;
@@ -13,8 +17,10 @@ class QTcpSocket;
 
 // The lobby: asks for the player's name, then hosts a game or joins one at an
 // address by starting the game with its three launch parameters. A started
-// game links back to the lobby on 127.0.0.1 port 9001; the window shows
-// while such a link is open.
+// game links back to the lobby on 127.0.0.1 port 9001 once it has logged in
+// to its host; the window's lamp is lit while such a link is open, and while
+// the game it hosted is linked it shows where friends can join: on the
+// network, and on the internet when the game's router forwards its port.
 class LobbyWindow : public QWidget
 {
     Q_OBJECT
@@ -42,6 +48,13 @@ public:
     quint16 linkPort() const;
     int connectedGames() const { return int(m_links.size()); }
 
+    // This computer's interface addresses, for the panel that tells where
+    // friends can join a hosted game; by default the network interfaces' own.
+    std::function<QList<QHostAddress>()> addressSource;
+
+    // The text of the addresses panel (empty while it is hidden).
+    QString joinText() const;
+
     QString name() const;
     QString address() const;
     void setName(const QString &name);
@@ -58,6 +71,8 @@ private:
     bool startGame(const QString &address, bool hosting);
     void setStatus(const QString &text, bool error = false);
     void updateLinkState();
+    void copyJoinText();
+    void showJoinText();
 
     QLineEdit *m_name = nullptr;
     QLineEdit *m_address = nullptr;
@@ -65,7 +80,15 @@ private:
     QLabel *m_linkDot = nullptr;
     QLabel *m_linkText = nullptr;
     QTcpServer *m_server = nullptr;
+    QFrame *m_addressPanel = nullptr;
+    QLabel *m_addresses = nullptr;
     QList<QTcpSocket *> m_links;
+    // The game started last hosts; a link that arrives belongs to it.
+    bool m_startedHost = false;
+    QTcpSocket *m_hostLink = nullptr;
+    // The hosting game writes the router's internet address into the shared
+    // settings file; its folder is watched while that game is linked.
+    QFileSystemWatcher *m_watcher = nullptr;
     QString m_settingsPath;
     QString m_gameProgram;
 };

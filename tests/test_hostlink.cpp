@@ -5,6 +5,8 @@
 #include "host/tserver.h"
 #include "net/framebuffer.h"
 #include "net/tsock.h"
+#include "portmap/portmapper.h"
+#include "tests/fakerouter.h"
 
 #include <QTcpServer>
 #include <QtTest>
@@ -75,6 +77,18 @@ QStringList texts(const QSignalSpy &lines)
     return all;
 }
 
+// A mapper that asks only the fake router, over loopback, and soon gives up.
+PortMapConfig fakeRouterConfig(const FakeRouter &router)
+{
+    PortMapConfig c;
+    c.rootDescUrl = router.rootUrl();
+    c.tryNatpmp = false;
+    c.discoveryMs = 300;
+    c.answerTimeoutMs = 6000;
+    c.minissdpdSocket = QStringLiteral("/nonexistent/minissdpd.sock");
+    return c;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Opened>)
@@ -94,15 +108,17 @@ private slots:
         QTest::addColumn<QString>("line");
 
         const QString multi = QStringLiteral("Loading Multi-player Game.. Please Wait.");
+        // No row logs in, so none opens the lobby link (test_lobby: it
+        // follows the login).
         QTest::newRow("solo on loopback") << QStringList() << false << QList<Opened>{{"127.0.0.1", 0}}
                                           << HostLink::Mode::Solo
                                           << QStringLiteral("Loading Solo Game..Please wait.");
         QTest::newRow("hosting connects to loopback")
             << QStringList{"Ann", "10.0.0.5", "true"} << false
-            << QList<Opened>{{"127.0.0.1", 0}, {"127.0.0.1", 9001}} << HostLink::Mode::Host << multi;
+            << QList<Opened>{{"127.0.0.1", 0}} << HostLink::Mode::Host << multi;
         QTest::newRow("joining is case sensitive")
             << QStringList{"Ann", "10.0.0.5", "True"} << false
-            << QList<Opened>{{"10.0.0.5", 7772}, {"127.0.0.1", 9001}} << HostLink::Mode::Join << multi;
+            << QList<Opened>{{"10.0.0.5", 7772}} << HostLink::Mode::Join << multi;
         QTest::newRow("two parameters start nothing")
             << QStringList{"Ann", "10.0.0.5"} << false << QList<Opened>{} << HostLink::Mode::None << multi;
         QTest::newRow("one parameter starts nothing")
@@ -310,6 +326,80 @@ private slots:
             // Every such line is a system line.
             QCOMPARE(lines.at(all.indexOf(told.first())).value(1).toUInt(), ClientSession::SystemColour);
         }
+    }
+
+    void hostedGameOpensTheRouterPort_data()
+    {
+        QTest::addColumn<QStringList>("parameters");
+        QTest::addColumn<bool>("option");
+        QTest::addColumn<bool>("routerAnswers");
+        QTest::addColumn<QString>("line"); // %1 the port; empty: the router is never asked
+        const QStringList hosting{"Ann", "x", "true"};
+        QTest::newRow("the router opens the port")
+            << hosting << true << true << "Friends on the internet can join at 203.0.113.7, port %1.";
+        QTest::newRow("no router opens it")
+            << hosting << true << false
+            << "No router opened port %1 for this game. For friends on the internet, forward TCP port %1 on your "
+               "router to this computer (192.168.1.5) by hand.";
+        QTest::newRow("a solo game never asks") << QStringList() << true << true << QString();
+        QTest::newRow("the option off never asks") << hosting << false << true << QString();
+    }
+
+    void hostedGameOpensTheRouterPort()
+    {
+        QFETCH(QStringList, parameters);
+        QFETCH(bool, option);
+        QFETCH(bool, routerAnswers);
+        QFETCH(QString, line);
+        FakeRouter::Setup setup;
+        setup.ssdp = false;
+        setup.upnp = routerAnswers;
+        FakeRouter router(setup);
+        TServer server;
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        ClientSession session;
+        auto link = std::make_unique<HostLink>(session);
+        link->setServer(&server);
+        link->gamePort = 0;
+        link->connector = [](TSock &, const QString &, quint16) {};
+        link->addressSource = [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.168.1.5"))}; };
+        int mappers = 0;
+        link->portMapperFactory = [&](QObject *parent) {
+            ++mappers;
+            return new PortMapper(fakeRouterConfig(router), parent);
+        };
+        link->setOpenRouterPort(option);
+        QSignalSpy lines(link.get(), &HostLink::lineAdded);
+        link->launch(parameters);
+        QVERIFY(server.listener() && server.listener()->isListening());
+        if (line.isEmpty()) {
+            QCOMPARE(mappers, 0); // no mapper, so no word to any router
+            QVERIFY(texts(lines).filter(QStringLiteral("router"), Qt::CaseInsensitive).isEmpty());
+            return;
+        }
+        const QString port = QString::number(server.listener()->port());
+        line.replace(QStringLiteral("%1"), port);
+        QTRY_VERIFY_WITH_TIMEOUT(texts(lines).contains(line), 10000);
+        QCOMPARE(lines.at(texts(lines).indexOf(line)).value(1).toUInt(), ClientSession::SystemColour);
+        if (!routerAnswers) {
+            QCOMPARE(router.mappings(), QStringList());
+            return;
+        }
+        const QStringList open{port + QStringLiteral("/TCP")};
+        QCOMPARE(router.mappings(), open);
+
+        // Switched off while hosting: the forward goes, and the chat says so.
+        link->setOpenRouterPort(false);
+        QTRY_COMPARE(router.mappings(), QStringList());
+        QTRY_COMPARE(texts(lines).last(), QStringLiteral("Port %1 is no longer open on the router.").arg(port));
+        // On again, and the game closes: the forward is gone before the link is.
+        link->setOpenRouterPort(true);
+        QTRY_COMPARE(router.mappings(), open);
+        QCOMPARE(texts(lines).filter(QStringLiteral("Friends on the internet")).size(), 2);
+        link.reset();
+        QCOMPARE(router.mappings(), QStringList());
+        QCOMPARE(router.calls(QStringLiteral("DeletePortMapping")).size(), 2);
+        QCOMPARE(mappers, 1);
     }
 
     void joinerLearnsWhyTheGameEnded_data()

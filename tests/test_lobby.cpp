@@ -1,10 +1,18 @@
 #include "app/launcher.h"
+#include "app/settings.h"
+#include "client/clientsession.h"
+#include "client/hostlink.h"
+#include "host/tserver.h"
 #include "lobby/lobbywindow.h"
+#include "net/tsock.h"
 
 #include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -50,6 +58,7 @@ private slots:
     void missingNameOrAddressStartsNothing();
     void nameAndAddressAreRemembered();
     void gameLinkIsShown();
+    void lampWaitsForTheLoginAndHostShowsAddresses();
 
 private:
     RecordingLauncher launcher;
@@ -160,6 +169,77 @@ void TestLobby::gameLinkIsShown()
     // A second lobby cannot take the same port.
     LobbyWindow second;
     QVERIFY(!second.listen(window.linkPort()));
+}
+
+void TestLobby::lampWaitsForTheLoginAndHostShowsAddresses()
+{
+    LobbyWindow window;
+    window.setSettingsPath(iniPath);
+    window.setGameProgram(QStringLiteral("/opt/games/sudoku"));
+    window.addressSource = [] {
+        return QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.1")), QHostAddress(QStringLiteral("192.168.1.5")),
+                                   QHostAddress(QStringLiteral("fe80::1")), QHostAddress(QStringLiteral("10.0.0.7"))};
+    };
+    QVERIFY(window.listen(0));
+    auto *state = window.findChild<QLabel *>(QStringLiteral("label_link"));
+    auto *addresses = window.findChild<QLabel *>(QStringLiteral("label_addresses"));
+    QVERIFY(addresses && !addresses->isVisibleTo(&window));
+
+    // A join that reaches no host never logs in: it must not light the lamp.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 closedPort = closed.serverPort();
+    closed.close();
+    ClientSession joinSession;
+    HostLink join(joinSession);
+    join.lobbyPort = window.linkPort();
+    join.gamePort = closedPort;
+    join.launch({QStringLiteral("Cy"), QStringLiteral("127.0.0.1"), QStringLiteral("false")});
+    QTRY_VERIFY(join.joinFailed());
+
+    // The lobby hosts a game; the game's link shows only once it logged in.
+    window.setName(QStringLiteral("Ann"));
+    QVERIFY(window.hostGame());
+    TServer server;
+    server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+    ClientSession session;
+    HostLink host(session);
+    host.setServer(&server);
+    host.gamePort = 0;
+    host.lobbyPort = window.linkPort();
+    host.addressSource = [] { return QList<QHostAddress>(); };
+    bool seatedWhenLit = false;
+    connect(&window, &LobbyWindow::linksChanged, this, [&](int count) {
+        if (count > 0)
+            seatedWhenLit = session.state().mySeat == 1 && session.state().seats[1].occupied;
+    });
+    host.launch({QStringLiteral("Ann"), QStringLiteral("127.0.0.1"), QStringLiteral("true")});
+    QTRY_COMPARE(state->text(), QStringLiteral("A game is connected"));
+    QVERIFY(seatedWhenLit);
+    QCOMPARE(window.connectedGames(), 1); // the failed join never linked
+
+    // The hosting game's join addresses, worded as its own chat line.
+    const QString line = QStringLiteral("Friends on your network can join at 192.168.1.5 or 10.0.0.7, port 7772.");
+    QVERIFY(addresses->isVisibleTo(&window));
+    QCOMPARE(addresses->text(), line);
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(button(window, "button_copy"), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), line);
+
+    // The game's router forwards the port: its internet address joins them.
+    const QString both = line + QStringLiteral("\nFriends on the internet can join at 203.0.113.7, port 7772.");
+    QVERIFY(Settings::writeText(iniPath, Settings::InternetAddressKey, QStringLiteral("203.0.113.7")));
+    QTRY_COMPARE(addresses->text(), both);
+    QTest::mouseClick(button(window, "button_copy"), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), both);
+    QVERIFY(Settings::writeText(iniPath, Settings::InternetAddressKey, QString()));
+    QTRY_COMPARE(addresses->text(), line);
+
+    // The game ends: the addresses go with it.
+    host.gameSocket().close();
+    host.lobbySocket().close();
+    QTRY_COMPARE(window.connectedGames(), 0);
+    QVERIFY(!addresses->isVisibleTo(&window));
 }
 
 QTEST_MAIN(TestLobby)

@@ -1,6 +1,8 @@
 #include "app/launcher.h"
+#include "app/settings.h"
 #include "windows/tdownload.h"
 
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
@@ -12,6 +14,12 @@
 #include <QtTest>
 
 namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct RecordingLauncher : Launcher
 {
@@ -132,6 +140,7 @@ private slots:
     void transferErrorStartsNothing();
     void closingDuringADownload();
     void playSoloAndPlayWithOthers();
+    void dontShowThisAgainIsKept();
 
 private:
     void prepare(Tdownload &window, const QByteArray &expectedSha)
@@ -352,6 +361,41 @@ void TestTdownload::playSoloAndPlayWithOthers()
     QCOMPARE(launcher.starts.size(), 1);
     QCOMPARE(launcher.starts.first().program, lobby);
     QCOMPARE(exits.count(), 1);
+}
+
+void TestTdownload::dontShowThisAgainIsKept()
+{
+    // The game's own keys and the lobby's section come through unchanged.
+    const QString ini = dir->filePath(QStringLiteral("brenviklobby.ini"));
+    {
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[lobby]\nName=Ann\n\n[sudoku]\nTextsize=12\n");
+    }
+    Tdownload first;
+    first.setSettingsPath(ini);
+    first.offer();
+    QVERIFY(first.isVisible()); // off by default
+    auto *dontShow = first.findChild<QCheckBox *>(QStringLiteral("check_dontshow"));
+    QVERIFY(dontShow && dontShow->isVisible() && !dontShow->isChecked());
+    QCOMPARE(dontShow->text(), QStringLiteral("Don't show this again"));
+
+    for (const bool hide : {true, false}) {
+        QTest::mouseClick(dontShow, Qt::LeftButton);
+        QCOMPARE(dontShow->isChecked(), hide);
+        QCOMPARE(Settings::readSwitch(ini, Settings::HideDownloadKey, !hide), hide);
+        const QString text = QString::fromUtf8(readAll(ini));
+        QVERIFY2(text.contains(QStringLiteral("[lobby]\nName=Ann\n")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("[sudoku]\nTextsize=12\nHideDownloadWindow=%1\n")
+                                   .arg(hide ? QStringLiteral("true") : QStringLiteral("false"))),
+                 qPrintable(text));
+        // The next solo start reads it.
+        Tdownload next;
+        next.setSettingsPath(ini);
+        next.offer();
+        QCOMPARE(next.isVisible(), !hide);
+        QCOMPARE(next.findChild<QCheckBox *>(QStringLiteral("check_dontshow"))->isChecked(), hide);
+    }
 }
 
 QTEST_MAIN(TestTdownload)

@@ -97,8 +97,16 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     connect(m_link, &HostLink::lineAdded, this,
             [this](const QString &line, quint32 colour) { m_chat->view()->addlinetochat(line, colour); });
     connect(m_link, &HostLink::soloStarted, this, [this] {
-        if (m_windows.download)
-            m_windows.download->show();
+        if (m_windows.download) {
+            m_windows.download->setSettingsPath(settingsPath);
+            m_windows.download->offer();
+        }
+    });
+    // The lobby beside the game reads the router's address from the shared
+    // settings file.
+    connect(m_link, &HostLink::internetAddressChanged, this, [this](const QString &address) {
+        if (Settings::readText(settingsPath, Settings::InternetAddressKey) != address)
+            Settings::writeText(settingsPath, Settings::InternetAddressKey, address);
     });
     connect(m_link, &HostLink::hostingStarted, this, [this] {
         if (m_windows.spylist)
@@ -203,6 +211,10 @@ void Tchat::connectActions()
     connect(a.playSounds, &QAction::triggered, this, [this](bool on) {
         m_session.setPlaySounds(on);
         saveinifile();
+    });
+    connect(a.openRouterPort, &QAction::triggered, this, [this](bool on) {
+        Settings::writeSwitch(settingsPath, Settings::OpenRouterPortKey, on);
+        m_link->setOpenRouterPort(on);
     });
     connect(a.playChatter, &QAction::triggered, this, [this](bool on) {
         m_session.setPlayChatterSounds(on);
@@ -346,6 +358,10 @@ void Tchat::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_launched) {
         m_launched = true;
+        // Read before the login, since hosting asks the router at once.
+        m_actions->openRouterPort->setChecked(
+            Settings::readSwitch(settingsPath, Settings::OpenRouterPortKey, true));
+        m_link->setOpenRouterPort(m_actions->openRouterPort->isChecked());
         m_link->launch(m_parameters);
     }
 }
@@ -566,6 +582,10 @@ void Tchat::closeEvent(QCloseEvent *event)
         saveinifile();
     }
     QMainWindow::closeEvent(event);
-    if (event->isAccepted())
+    if (event->isAccepted()) {
+        // Close box, File > Exit and the signals all end here: the router's
+        // forward goes before the program does.
+        m_link->closeRouterPort();
         emit closed();
+    }
 }

@@ -3,9 +3,11 @@
 
 #include "app/appfolders.h"
 #include "app/launcher.h"
+#include "app/settings.h"
 #include "ui/jpegdecoder.h"
 #include "ui/widgets.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -119,6 +121,7 @@ Tdownload::Tdownload(QWidget *parent) : QDialog(parent)
     m_address = QString::fromLatin1(DownloadAddress);
     m_expectedSha256 = QByteArray(InstallerSha256);
     m_folder = settingsFolder();
+    m_settingsPath = settingsFilePath();
 
     // Left: the advertisement and the download.
     QFrame *left = makePanel(this, QStringLiteral("panel_left"), QRect(8, 6, 450, 487));
@@ -163,6 +166,12 @@ Tdownload::Tdownload(QWidget *parent) : QDialog(parent)
              QRect(12, 20, 233, 110));
     makeButton(solo, QStringLiteral("Button1"), QStringLiteral("Play Solo Game"), QRect(42, 150, 172, 42),
                Widgets::arial(19), QColor(210, 0, 0));
+    m_dontShow = new QCheckBox(QStringLiteral("Don't show this again"), solo);
+    m_dontShow->setObjectName(QStringLiteral("check_dontshow"));
+    m_dontShow->setGeometry(42, 198, 200, 22);
+    m_dontShow->setFont(Widgets::arial(13, true));
+    m_dontShow->setCursor(Qt::PointingHandCursor);
+    m_dontShow->setStyleSheet(QStringLiteral("QCheckBox { color: rgb(96, 92, 141); background: transparent; }"));
 
     // Lower right: the installed lobby.
     QFrame *others = makePanel(this, QStringLiteral("panel_others"), QRect(460, 236, 257, 257));
@@ -179,6 +188,10 @@ Tdownload::Tdownload(QWidget *parent) : QDialog(parent)
             &Tdownload::Button1Click);
     connect(findChild<QPushButton *>(QStringLiteral("Button2")), &QPushButton::clicked, this,
             &Tdownload::Button2Click);
+    // The choice is kept at once: the next solo start reads it before any login.
+    connect(m_dontShow, &QCheckBox::clicked, this, [this](bool hide) {
+        Settings::writeSwitch(m_settingsPath, Settings::HideDownloadKey, hide);
+    });
     connect(m_http, &HttpDownload::headerLine, this, &Tdownload::HttpCli1HeaderData);
     connect(m_http, &HttpDownload::docBegin, this, &Tdownload::HttpCli1DocBegin);
     connect(m_http, &HttpDownload::docData, this, &Tdownload::HttpCli1DocData);
@@ -300,6 +313,14 @@ void Tdownload::HttpCli1Finished(HttpDownload::Outcome outcome, qint64, const QB
         return;
     }
     emit exitRequested();
+}
+
+void Tdownload::offer()
+{
+    const bool hide = Settings::readSwitch(m_settingsPath, Settings::HideDownloadKey, false);
+    m_dontShow->setChecked(hide);
+    if (!hide)
+        show();
 }
 
 void Tdownload::Button1Click()

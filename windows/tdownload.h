@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -39,6 +40,13 @@ public:
     // The text after the address's last "/".
     static QString fileNameOf(const QString &address);
 
+    // The settings file that keeps "Don't show this again"; by default the
+    // game's own.
+    void setSettingsPath(const QString &path) { m_settingsPath = path; }
+    // A solo start offers the lobby: shows the window unless the player
+    // asked not to see it again.
+    void offer();
+
     bool isDownloading() const { return m_http->isRunning(); }
 
 signals:
@@ -67,10 +75,12 @@ private:
     QString m_folder;
     QString m_lobbyProgram;
     QString m_filePath;
+    QString m_settingsPath;
 
     QPushButton *m_getbutton = nullptr;
     QPushButton *m_abortbutton = nullptr;
     QLabel *m_infolabel = nullptr;
     QLabel *m_infolabel2 = nullptr;
     QLabel *m_infolabel3 = nullptr;
+    QCheckBox *m_dontShow = nullptr;
 };
