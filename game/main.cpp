@@ -4,16 +4,9 @@
 #include "base/commandline.h"
 #include "base/gamedefaults.h"
 #include "windows/tchat.h"
-#include "windows/tabout.h"
-#include "windows/tdownload.h"
-#include "windows/tgamestart.h"
-#include "windows/thelp.h"
-#include "windows/tphrases.h"
-#include "windows/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
-#include "windows/ttallylist.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -102,23 +95,17 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    // The windows, in their order; only the main window is shown.
+    // Only the main window is shown at start; the others are built on first use.
     Tchat chat;
-    Ttallylist tally;
-    Tabout about;
-    Tdownload download;
-    Tgamestart gamestart;
-    Thelp help;
-    Tphrases phrases;
     TServer server;
-    Tspylist spylist;
     server.setPuzzleStore(&puzzles);
     server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
-    help.setAboutBox(&about);
 
     SoundPlayer sounds;
     chat.setSoundOutput(&sounds);
-    chat.setWindows({&tally, &about, &download, &gamestart, &help, &phrases, &server, &spylist});
+    Tchat::Windows windows;
+    windows.server = &server;
+    chat.setWindows(windows, Tchat::Missing::BuildOnFirstUse);
     chat.setLaunchParameters(app.arguments().mid(1, 3));
 
     QObject::connect(&instance, &SingleInstance::raiseRequested, &chat, [&chat] {
