@@ -10,10 +10,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibrary>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +37,42 @@ const char Usage[] =
     "  -h, --help     print this help and exit\n"
     "  -v, --version  print the version and exit\n"
     "Qt's own options (-platform, -display, -style, ...) are accepted too.\n";
+
+// Plays through the sound module, loaded with the first sound asked for, so
+// that Qt Multimedia and the sound server's libraries are not loaded at start.
+// Without the module the game is silent.
+class DeferredSound : public SoundOutput
+{
+public:
+    void play(const QString &clipName) override
+    {
+        if (!std::exchange(m_tried, true))
+            m_player.reset(load());
+        if (m_player)
+            m_player->play(clipName);
+    }
+
+private:
+    static SoundOutput *load()
+    {
+        using Create = SoundOutput *(*)();
+        const QString here = QCoreApplication::applicationDirPath();
+        QString error;
+        // Beside the program in the build folder; installed, in the library folder.
+        for (const QString &folder : {here, here + QStringLiteral("/" SUDOKU_SOUND_DIR)}) {
+            QLibrary module(folder + QStringLiteral("/sudoku-sound"));
+            if (const auto create = reinterpret_cast<Create>(module.resolve("sudoku_create_sound_player")))
+                return create();
+            if (error.isEmpty())
+                error = module.errorString();
+        }
+        std::fprintf(stderr, "sudoku: no sound: %s\n", qPrintable(error));
+        return nullptr;
+    }
+
+    bool m_tried = false;
+    std::unique_ptr<SoundOutput> m_player;
+};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -101,7 +140,7 @@ int main(int argc, char **argv)
     server.setPuzzleStore(&puzzles);
     server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
 
-    SoundPlayer sounds;
+    DeferredSound sounds;
     chat.setSoundOutput(&sounds);
     Tchat::Windows windows;
     windows.server = &server;
