@@ -63,3 +63,8 @@ void SoundPlayer::stop()
     m_current = nullptr;
     m_currentName.clear();
 }
+
+SoundOutput *sudoku_create_sound_player()
+{
+    return new SoundPlayer;
+}

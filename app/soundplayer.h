@@ -48,3 +48,6 @@ private:
     QSoundEffect *m_current = nullptr;
     QString m_currentName;
 };
+
+// The sound module's entry point: a new player, the caller's to delete.
+extern "C" Q_DECL_EXPORT SoundOutput *sudoku_create_sound_player();

@@ -6,23 +6,19 @@
 #include "client/hostlink.h"
 #include "portmap/portmapper.h"
 #include "windows/tchat.h"
-#include "windows/tabout.h"
-#include "windows/tdownload.h"
-#include "windows/tgamestart.h"
-#include "windows/thelp.h"
-#include "windows/tphrases.h"
-#include "windows/tspylist.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
-#include "windows/ttallylist.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibrary>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <utility>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -43,6 +39,42 @@ const char Usage[] =
     "  -h, --help     print this help and exit\n"
     "  -v, --version  print the version and exit\n"
     "Qt's own options (-platform, -display, -style, ...) are accepted too.\n";
+
+// Plays through the sound module, loaded with the first sound asked for, so
+// that Qt Multimedia and the sound server's libraries are not loaded at start.
+// Without the module the game is silent.
+class DeferredSound : public SoundOutput
+{
+public:
+    void play(const QString &clipName) override
+    {
+        if (!std::exchange(m_tried, true))
+            m_player.reset(load());
+        if (m_player)
+            m_player->play(clipName);
+    }
+
+private:
+    static SoundOutput *load()
+    {
+        using Create = SoundOutput *(*)();
+        const QString here = QCoreApplication::applicationDirPath();
+        QString error;
+        // Beside the program in the build folder; installed, in the library folder.
+        for (const QString &folder : {here, here + QStringLiteral("/" SUDOKU_SOUND_DIR)}) {
+            QLibrary module(folder + QStringLiteral("/sudoku-sound"));
+            if (const auto create = reinterpret_cast<Create>(module.resolve("sudoku_create_sound_player")))
+                return create();
+            if (error.isEmpty())
+                error = module.errorString();
+        }
+        std::fprintf(stderr, "sudoku: no sound: %s\n", qPrintable(error));
+        return nullptr;
+    }
+
+    bool m_tried = false;
+    std::unique_ptr<SoundOutput> m_player;
+};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -104,23 +136,17 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    // The windows, in their order; only the main window is shown.
+    // Only the main window is shown at start; the others are built on first use.
     Tchat chat;
-    Ttallylist tally;
-    Tabout about;
-    Tdownload download;
-    Tgamestart gamestart;
-    Thelp help;
-    Tphrases phrases;
     TServer server;
-    Tspylist spylist;
     server.setPuzzleStore(&puzzles);
     server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
-    help.setAboutBox(&about);
 
-    SoundPlayer sounds;
+    DeferredSound sounds;
     chat.setSoundOutput(&sounds);
-    chat.setWindows({&tally, &about, &download, &gamestart, &help, &phrases, &server, &spylist});
+    Tchat::Windows windows;
+    windows.server = &server;
+    chat.setWindows(windows, Tchat::Missing::BuildOnFirstUse);
     chat.setLaunchParameters(app.arguments().mid(1, 3));
     // A hosted game asks the home router to forward the game port (Options >
     // Open Port On Router); a solo game never does.

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QMenu>
@@ -87,6 +88,37 @@ void feed(Tchat &chat, std::initializer_list<QByteArray> messages)
     chat.session().received(bytes);
     while (chat.session().dispatcher().dispatchOne()) {
     }
+}
+
+// A window that builds its other windows on first use, as the game does.
+struct LazyRig
+{
+    LazyRig()
+    {
+        chat.settingsPath = dir.filePath(QStringLiteral("brenviklobby.ini"));
+        chat.link().gamePort = 0;
+        chat.link().lobbyPort = 9001;
+        puzzles.loadResource();
+        server.setPuzzleStore(&puzzles);
+        server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+        Tchat::Windows windows;
+        windows.server = &server;
+        chat.setWindows(windows, Tchat::Missing::BuildOnFirstUse);
+    }
+    QTemporaryDir dir;
+    PuzzleStore puzzles;
+    TServer server;
+    Tchat chat;
+};
+
+// The top-level window of that object name, if one exists.
+QWidget *topLevel(const QString &name)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == name)
+            return widget;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -665,6 +697,76 @@ private slots:
                  QStringLiteral("/me bows"));
         QCOMPARE(again.findChild<QAbstractButton *>(QStringLiteral("b_phrase4"))->toolTip(),
                  QStringLiteral("Excellent!"));
+    }
+    void hiddenWindowsAreBuiltByTheirFirstUse()
+    {
+        const QStringList windows = {QStringLiteral("Ttallylist"), QStringLiteral("Tspylist"),
+                                     QStringLiteral("Tphrases"), QStringLiteral("Thelp"),
+                                     QStringLiteral("Tabout"), QStringLiteral("Tgamestart"),
+                                     QStringLiteral("Tdownload")};
+        const struct
+        {
+            const char *window;
+            std::function<void(LazyRig &)> use;
+        } uses[] = {
+            {"Ttallylist", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger(); }},
+            {"Tspylist", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("SpyList1"))->trigger(); }},
+            {"Tphrases", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("PrhaseList1"))->trigger(); }},
+            {"Thelp", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("Help2"))->trigger(); }},
+            {"Tabout", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("About1"))->trigger(); }},
+            {"Tgamestart",
+             [](LazyRig &r) {
+                 feed(r.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You"});
+                 r.chat.session().startGameClick();
+             }},
+            // A solo start shows the download window.
+            {"Tdownload", [](LazyRig &r) { r.chat.show(); }},
+        };
+        for (const auto &use : uses) {
+            const QString name = QString::fromLatin1(use.window);
+            LazyRig rig;
+            use.use(rig);
+            QWidget *window = topLevel(name);
+            QVERIFY2(window, use.window);
+            QTRY_VERIFY2(window->isVisible(), use.window);
+            // The others are still not built.
+            for (const QString &other : windows)
+                QVERIFY2(other == name || !topLevel(other), qPrintable(name + QStringLiteral(" built ") + other));
+        }
+        QVERIFY(!topLevel(QStringLiteral("Tdownload")));
+    }
+
+    void windowsBuiltLateShowWhatCameBefore()
+    {
+        LazyRig rig;
+        // The game options loaded from the settings are marked once the window is built.
+        QFile file(rig.chat.settingsPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[sudoku]\nGametype=1\nPuzzletype=3\n");
+        file.close();
+        rig.chat.loadinifile();
+        // A spectator who came while hosting is in the list, which offers removal.
+        emit rig.chat.link().hostingStarted();
+        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+6+Wes"});
+        rig.chat.session().startGameClick();
+        auto *gamestart = qobject_cast<Tgamestart *>(topLevel(QStringLiteral("Tgamestart")));
+        QVERIFY(gamestart);
+        QCOMPARE(gamestart->markedGameType(), 1);
+        QCOMPARE(gamestart->puzzleType(), 3);
+        auto *spylist = qobject_cast<Tspylist *>(topLevel(QStringLiteral("Tspylist")));
+        QVERIFY(spylist);
+        QCOMPARE(spylist->entries().size(), 1);
+        QVERIFY(spylist->entries().first().endsWith(QStringLiteral("Wes")));
+        QVERIFY(spylist->removeEnabled());
+
+        // The help's About button opens the about box, not built before.
+        rig.chat.findChild<QAction *>(QStringLiteral("Help2"))->trigger();
+        QVERIFY(!topLevel(QStringLiteral("Tabout")));
+        QTest::mouseClick(topLevel(QStringLiteral("Thelp"))->findChild<QWidget *>(QStringLiteral("button_about")),
+                          Qt::LeftButton);
+        QWidget *about = topLevel(QStringLiteral("Tabout"));
+        QVERIFY(about);
+        QTRY_VERIFY(about->isVisible());
     }
 };
 

@@ -42,7 +42,6 @@ void initCurlOnce()
 
 HttpDownload::HttpDownload(QObject *parent) : QObject(parent)
 {
-    initCurlOnce();
 }
 
 HttpDownload::~HttpDownload()
@@ -66,6 +65,8 @@ bool HttpDownload::start(const QString &url, const QString &filePath, QString *e
             *error = QStringLiteral("Cannot create %1").arg(filePath);
         return false;
     }
+    // The library is set up by the first download, not at the program's start.
+    initCurlOnce();
     auto transfer = std::make_shared<Transfer>();
     transfer->url = url.toStdString();
     transfer->file = file;

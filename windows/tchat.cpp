@@ -97,9 +97,9 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     connect(m_link, &HostLink::lineAdded, this,
             [this](const QString &line, quint32 colour) { m_chat->view()->addlinetochat(line, colour); });
     connect(m_link, &HostLink::soloStarted, this, [this] {
-        if (m_windows.download) {
-            m_windows.download->setSettingsPath(settingsPath);
-            m_windows.download->offer();
+        if (Tdownload *download = window(&Windows::download)) {
+            download->setSettingsPath(settingsPath);
+            download->offer();
         }
     });
     // The lobby beside the game reads the router's address from the shared
@@ -109,6 +109,7 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
             Settings::writeText(settingsPath, Settings::InternetAddressKey, address);
     });
     connect(m_link, &HostLink::hostingStarted, this, [this] {
+        m_spectatorsRemovable = true;
         if (m_windows.spylist)
             m_windows.spylist->setRemoveEnabled(true);
     });
@@ -137,15 +138,24 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
     connect(&m_session, &ClientSession::saveSettingsRequested, this, &Tchat::saveinifile);
     connect(&m_session, &ClientSession::errorText, this, &Tchat::showError);
     connect(&m_session, &ClientSession::showGameOptions, this, [this] {
-        if (m_windows.gamestart) {
-            m_windows.gamestart->show();
-            m_windows.gamestart->raise();
-            m_windows.gamestart->activateWindow();
+        if (Tgamestart *gamestart = window(&Windows::gamestart)) {
+            gamestart->show();
+            gamestart->raise();
+            gamestart->activateWindow();
         }
     });
     connect(&m_session, &ClientSession::tallyGame, this, [this](const QString &w) {
-        if (m_windows.tally)
-            m_windows.tally->addgame(w);
+        if (Ttallylist *tally = window(&Windows::tally))
+            tally->addgame(w);
+    });
+    // The spectators' list is kept from the first spectator on, shown or not.
+    connect(&m_session, &ClientSession::spectatorAdded, this, [this](const QString &entry) {
+        if (Tspylist *spylist = window(&Windows::spylist))
+            spylist->addEntry(entry);
+    });
+    connect(&m_session, &ClientSession::spectatorRemoved, this, [this](const QString &entry) {
+        if (m_windows.spylist)
+            m_windows.spylist->removeEntry(entry);
     });
 
     m_session.clearall();
@@ -157,48 +167,110 @@ Tchat::Tchat(QWidget *parent) : QMainWindow(parent)
 
 Tchat::~Tchat() = default;
 
-void Tchat::setWindows(const Windows &windows)
+template <typename W>
+W *Tchat::window(W *Windows::*slot)
+{
+    W *&built = m_windows.*slot;
+    if (!built && m_missing == Missing::BuildOnFirstUse) {
+        built = new W;
+        m_built.emplace_back(built);
+        connectWindow(built);
+    }
+    return built;
+}
+
+void Tchat::setWindows(const Windows &windows, Missing missing)
 {
     m_windows = windows;
-    if (m_windows.about)
-        m_session.setVersionText(m_windows.about->versionText());
+    m_missing = missing;
+    // The version is the about box's; one built on first use shows the program's own.
+    const bool versioned = m_windows.about || missing == Missing::BuildOnFirstUse;
+    if (versioned) {
+        m_session.setVersionText(m_windows.about ? m_windows.about->versionText()
+                                                 : QString::fromLatin1(Game::VersionText));
+    }
     if (m_windows.server && m_windows.about) {
         Tabout *about = m_windows.about;
         m_windows.server->setVersionSource([about] { return about->versionText().toUtf8(); });
+    } else if (m_windows.server && versioned) {
+        m_windows.server->setVersionSource([] { return QByteArray(Game::VersionText); });
     }
     m_link->setServer(m_windows.server);
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
-    if (m_windows.tally) {
-        m_windows.tally->setPlayersSource([this] { return opponentNames(); });
-        connect(m_windows.tally, &Ttallylist::saveFailed, this, &Tchat::showSaveFailure);
-    }
-    if (m_windows.spylist) {
-        connect(&m_session, &ClientSession::spectatorAdded, m_windows.spylist, &Tspylist::addEntry);
-        connect(&m_session, &ClientSession::spectatorRemoved, m_windows.spylist, &Tspylist::removeEntry);
-        connect(m_windows.spylist, &Tspylist::kickRequested, &m_session, &ClientSession::kicking);
-    }
+    if (m_windows.tally)
+        connectWindow(m_windows.tally);
+    if (m_windows.about)
+        connectWindow(m_windows.about);
     if (m_windows.download)
-        connect(m_windows.download, &Tdownload::exitRequested, this, &QWidget::close);
-    if (m_windows.phrases) {
-        // The window stores the phrases itself, only those the player edited.
-        m_windows.phrases->settingsPath.clear();
-        connect(m_windows.phrases, &Tphrases::phrasesApplied, this, [this](const QStringList &list) {
-            m_chat->setPhrases(list);
-            const Settings::Phrases edited = windowSettings().phrases;
-            if (Settings::savePhrases(settingsPath, edited, &m_synced.phrases))
-                m_synced.phrases = edited;
-            else if (!std::exchange(m_toldSettingsFailure, true))
-                showSaveFailure(saveFailureLine(SaveFailure::Settings, settingsPath));
-        });
-    }
+        connectWindow(m_windows.download);
+    if (m_windows.gamestart)
+        connectWindow(m_windows.gamestart);
+    if (m_windows.help)
+        connectWindow(m_windows.help);
+    if (m_windows.phrases)
+        connectWindow(m_windows.phrases);
+    if (m_windows.spylist)
+        connectWindow(m_windows.spylist);
     m_synced = windowSettings();
-    if (m_windows.gamestart) {
-        connect(m_windows.gamestart, &Tgamestart::startRequested, this, [this](int gameType, int puzzle) {
-            m_link->send(Msg::startGame(m_session.state().myName.toUtf8(), gameType, puzzle));
-            saveinifile();
-        });
+}
+
+void Tchat::connectWindow(Ttallylist *tally)
+{
+    tally->setPlayersSource([this] { return opponentNames(); });
+    connect(tally, &Ttallylist::saveFailed, this, &Tchat::showSaveFailure);
+}
+
+void Tchat::connectWindow(Tabout *)
+{
+}
+
+void Tchat::connectWindow(Tdownload *download)
+{
+    connect(download, &Tdownload::exitRequested, this, &QWidget::close);
+}
+
+void Tchat::connectWindow(Tgamestart *gamestart)
+{
+    connect(gamestart, &Tgamestart::startRequested, this, [this](int gameType, int puzzle) {
+        m_link->send(Msg::startGame(m_session.state().myName.toUtf8(), gameType, puzzle));
+        saveinifile();
+    });
+    // Built after the settings were loaded: it marks what they hold.
+    if (m_loadedGameOptions) {
+        gamestart->checkit(m_loadedGameOptions->first);
+        gamestart->checkpuzzletype(m_loadedGameOptions->second);
     }
+}
+
+void Tchat::connectWindow(Thelp *help)
+{
+    // The help's About button finds the about box, built first if need be.
+    connect(help, &Thelp::aboutRequested, this, [this, help] {
+        if (Tabout *about = window(&Windows::about))
+            help->setAboutBox(about);
+    });
+}
+
+void Tchat::connectWindow(Tphrases *phrases)
+{
+    // The window stores the phrases itself, only those the player edited.
+    phrases->settingsPath.clear();
+    connect(phrases, &Tphrases::phrasesApplied, this, [this](const QStringList &list) {
+        m_chat->setPhrases(list);
+        const Settings::Phrases edited = windowSettings().phrases;
+        if (Settings::savePhrases(settingsPath, edited, &m_synced.phrases))
+            m_synced.phrases = edited;
+        else if (!std::exchange(m_toldSettingsFailure, true))
+            showSaveFailure(saveFailureLine(SaveFailure::Settings, settingsPath));
+    });
+}
+
+void Tchat::connectWindow(Tspylist *spylist)
+{
+    connect(spylist, &Tspylist::kickRequested, &m_session, &ClientSession::kicking);
+    if (m_spectatorsRemovable)
+        spylist->setRemoveEnabled(true);
 }
 
 // ---- the menu bar ----
@@ -262,27 +334,28 @@ void Tchat::connectActions()
     connect(a.undo, &QAction::triggered, this, [this] { m_session.input().undo(); });
     connect(a.redo, &QAction::triggered, this, [this] { m_session.input().redo(); });
     connect(a.viewTally, &QAction::triggered, this, [this] {
-        if (!m_windows.tally)
+        Ttallylist *tally = window(&Windows::tally);
+        if (!tally)
             return;
-        m_windows.tally->loadchecklist(opponentNames());
-        m_windows.tally->show();
-        m_windows.tally->raise();
+        tally->loadchecklist(opponentNames());
+        tally->show();
+        tally->raise();
     });
     connect(a.spyList, &QAction::triggered, this, [this] {
-        if (m_windows.spylist)
-            m_windows.spylist->show();
+        if (Tspylist *spylist = window(&Windows::spylist))
+            spylist->show();
     });
     connect(a.phraseList, &QAction::triggered, this, [this] {
-        if (m_windows.phrases)
-            m_windows.phrases->showPhrases(m_chat->phrases());
+        if (Tphrases *phrases = window(&Windows::phrases))
+            phrases->showPhrases(m_chat->phrases());
     });
     connect(a.helpContent, &QAction::triggered, this, [this] {
-        if (m_windows.help)
-            m_windows.help->show();
+        if (Thelp *help = window(&Windows::help))
+            help->show();
     });
     connect(a.about, &QAction::triggered, this, [this] {
-        if (m_windows.about)
-            m_windows.about->show();
+        if (Tabout *about = window(&Windows::about))
+            about->show();
     });
 }
 
@@ -432,12 +505,10 @@ void Tchat::loadinifile()
     m_actions->markTextSize(s.textSize);
     m_chat->setTextColour(s.textColor);
     m_chat->setActionColour(s.actionColor);
+    m_loadedGameOptions = std::pair(s.gameType.value_or(0), s.puzzleTypeMarked ? s.puzzleType : 0);
     if (m_windows.gamestart) {
-        m_windows.gamestart->checkit(s.gameType.value_or(0));
-        if (s.puzzleTypeMarked)
-            m_windows.gamestart->checkpuzzletype(s.puzzleType);
-        else
-            m_windows.gamestart->checkpuzzletype(0);
+        m_windows.gamestart->checkit(m_loadedGameOptions->first);
+        m_windows.gamestart->checkpuzzletype(m_loadedGameOptions->second);
     }
     m_session.loadSelectMode(s.select == Settings::SelectMode::Typing ? 1 : 0);
     QStringList loaded;
@@ -473,6 +544,10 @@ Settings Tchat::windowSettings() const
         const int marked = m_windows.gamestart->markedGameType();
         s.gameType = marked ? std::optional<int>(marked) : std::nullopt;
         s.puzzleType = m_windows.gamestart->puzzleType();
+    } else {
+        // Not built yet: the options stay as last loaded or saved.
+        s.gameType = m_synced.gameType;
+        s.puzzleType = m_synced.puzzleType;
     }
     s.select = m_session.state().selectMode == 1 ? Settings::SelectMode::Typing : Settings::SelectMode::Clicking;
     const QStringList phrases = m_chat->phrases();

@@ -11,7 +11,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class QMessageBox;
 class Actions;
@@ -42,6 +45,8 @@ public:
     static constexpr int DefaultHeight = 485;
 
     // The other windows, created after this one (the launch may use any).
+    // Those not given are built on first use when the window builds them
+    // (Missing::BuildOnFirstUse) and are then its own; else they are absent.
     struct Windows
     {
         Ttallylist *tally = nullptr;
@@ -57,7 +62,8 @@ public:
     explicit Tchat(QWidget *parent = nullptr);
     ~Tchat() override;
 
-    void setWindows(const Windows &windows);
+    enum class Missing { Absent, BuildOnFirstUse };
+    void setWindows(const Windows &windows, Missing missing = Missing::Absent);
     void setLaunchParameters(const QStringList &parameters) { m_parameters = parameters; }
     ClientSession &session() { return m_session; }
     ChatView *chatView() const;
@@ -100,6 +106,16 @@ protected:
 
 private:
     void connectActions();
+    // The window in a slot, built and connected now if it is built on first use.
+    template <typename W>
+    W *window(W *Windows::*slot);
+    void connectWindow(Ttallylist *tally);
+    void connectWindow(Tabout *about);
+    void connectWindow(Tdownload *download);
+    void connectWindow(Tgamestart *gamestart);
+    void connectWindow(Thelp *help);
+    void connectWindow(Tphrases *phrases);
+    void connectWindow(Tspylist *spylist);
     void chooseColour(bool actionColour);
     void showMessage(const QString &text, bool closeAfter);
     bool othersSeated() const;
@@ -129,4 +145,13 @@ private:
     Actions *m_actions = nullptr;
     BoardPanel *m_board = nullptr;
     ChatPanel *m_chat = nullptr;
+
+    Missing m_missing = Missing::Absent;
+    // A spectators' window built after hosting began offers removal at once.
+    bool m_spectatorsRemovable = false;
+    // The game options last loaded (the marked game type, the puzzle type),
+    // for a game options window built after the loading.
+    std::optional<std::pair<int, int>> m_loadedGameOptions;
+    // The windows built here, closed and deleted before the main window.
+    std::vector<std::unique_ptr<QWidget>> m_built;
 };
