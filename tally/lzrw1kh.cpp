@@ -188,26 +188,84 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
 
 namespace {
 
-// Copies one item's count bytes from d bytes back. With room for 24 bytes
-// past y, a source at least 8 bytes back moves in three 8-byte words, each
-// read after the one before it was written, which repeats short patterns
-// just as a byte-by-byte copy does; the surplus past the item is written
-// over by the items after it or lies past the block's end.
-inline void copyBack(uint8_t *to, int d, int count, bool roomForWords)
+inline uint64_t load64(const uint8_t *p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void store64(uint8_t *p, uint64_t w)
+{
+    std::memcpy(p, &w, 8);
+}
+
+// The 16 bits of v in reverse order.
+inline uint32_t reverse16(uint32_t v)
+{
+    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
+    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
+    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
+    return ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
+}
+
+// Writes one item's count bytes (3 to 18) from d bytes back; `to` lies at
+// least 8 bytes into the output. Writes up to 24 bytes from `to`: the surplus
+// past the item is written over by the items after it. Byte by byte, a copy
+// from fewer than count bytes back repeats the last d bytes; each branch
+// gives that result.
+//
+// Nothing at or past `to` is read: the item before has just written its
+// surplus there, and a read that overlaps recent writes only in part waits
+// until they reach the cache. Copies from close by are therefore put
+// together in registers from the bytes before `to`.
+[[gnu::always_inline]] inline void copyItem(uint8_t *to, int d, int count)
 {
     const uint8_t *from = to - d;
-    if (d >= 8 && roomForWords) {
-        uint64_t w;
-        std::memcpy(&w, from, 8);
-        std::memcpy(to, &w, 8);
-        std::memcpy(&w, from + 8, 8);
-        std::memcpy(to + 8, &w, 8);
+    if (d >= 16) {
+        const uint64_t a = load64(from);
+        const uint64_t b = load64(from + 8);
+        store64(to, a);
+        store64(to + 8, b);
         if (count > 16) {
-            std::memcpy(&w, from + 16, 8);
-            std::memcpy(to + 16, &w, 8);
+            to[16] = from[16];
+            to[17] = from[17];
         }
-    } else if (d == 1 && roomForWords) {
-        std::memset(to, from[0], 24);
+        return;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        const uint64_t last = load64(to - 8);
+        if (d >= 8) {
+            // Output byte k is from[k] below d and output byte k - d above.
+            const int shift = 8 * (d - 8); // 0 to 56
+            const int rest = (8 * (16 - d)) & 63;
+            const uint64_t keep = (uint64_t(1) << shift) - 1;
+            const uint64_t w0 = load64(from);
+            const uint64_t w1 = ((last >> rest) & keep) | (w0 << shift);
+            const uint64_t w2 = (w0 >> rest) | (w1 << shift);
+            store64(to, w0);
+            store64(to + 8, w1);
+            store64(to + 16, w2);
+        } else {
+            // A period of 1 to 7 bytes, repeated by multiplication: no
+            // carries, since the copies do not overlap.
+            static constexpr uint64_t repeat[8] = {0,
+                                                   0x0101010101010101u,
+                                                   0x0001000100010001u,
+                                                   0x0001000001000001u,
+                                                   0x0000000100000001u,
+                                                   0x0000010000000001u,
+                                                   0x0001000000000001u,
+                                                   0x0100000000000001u};
+            const uint64_t mask = (uint64_t(1) << (8 * d)) - 1;
+            const uint64_t period = last >> (8 * (8 - d));
+            const auto phased = [&](int phase) {
+                return (((period >> (8 * phase)) | (period << (8 * (d - phase)))) & mask) * repeat[d];
+            };
+            store64(to, period * repeat[d]);
+            store64(to + 8, phased(8 % d));
+            store64(to + 16, phased(16 % d));
+        }
     } else {
         for (int k = 0; k < count; ++k)
             to[k] = from[k];
@@ -231,10 +289,11 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
     if (len < 3)
         return ChunkError::CutOff;
 
-    // A group is a control word and its 16 items: at most 2 + 16 * 4 bytes
-    // in and, without runs, 16 * 18 bytes out.
-    constexpr int GroupIn = 2 + 16 * 4;
-    constexpr int GroupOut = 16 * MaxMatch + 8;
+    // The fast path decodes the rest of a group without bounds checks. It
+    // reads at most 16 copies of 2 bytes plus 16 literal bytes at once, and
+    // writes at most 16 copies of 18 bytes plus 24 bytes of surplus.
+    constexpr int GroupIn = 16 * 2 + 16;
+    constexpr int GroupOut = 16 * MaxMatch + 24;
 
     int x = 3;
     int y = 0;
@@ -251,33 +310,36 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
             if (x >= len)
                 break;
         }
-        if (len - x >= GroupIn && BlockSize - y >= GroupOut) {
-            // Far from both ends: the rest of the group needs no bounds
-            // checks but the distance check, until a run comes.
-            while (bits > 0) {
-                if ((control & 0x8000) == 0) {
-                    // Literals up to the next copy, moved 16 bytes at once.
-                    const int literals =
-                        std::min(bits, std::countl_zero(uint16_t(control)));
-                    std::memcpy(out + y, src + x, 16);
-                    x += literals;
-                    y += literals;
-                    control <<= literals;
-                    bits -= literals;
-                    continue;
-                }
+        if (len - x >= GroupIn && BlockSize - y >= GroupOut && y >= 8) {
+            // Alternates a run of literals (perhaps none) with a copy. The
+            // items' bits are taken in reverse, the next item's lowest, with
+            // a bit set just past the group's last item: counting trailing
+            // zeros then gives the literals up to the next copy and stops at
+            // the group's end by itself. Moving 16 literal bytes whether or
+            // not there are any costs less than a branch text would make
+            // the processor guess wrong half of the time. A run item or a
+            // bad distance goes to the checked path below.
+            uint32_t flags = reverse16(uint16_t(control)) | uint32_t(1) << bits;
+            for (;;) {
+                const int literals = std::countr_zero(flags);
+                std::memcpy(out + y, src + x, 16);
+                x += literals;
+                y += literals;
+                flags >>= literals;
+                if (flags == 1)
+                    break; // the group is done
                 const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
-                if (d == 0)
-                    break; // a run: the checked path below takes it
+                if (unsigned(d - 1) >= unsigned(y))
+                    break; // a run (d = 0) or a copy from before the block
                 const int count = (src[x + 1] & 15) + MinMatch;
-                if (d > y)
-                    return ChunkError::BadDistance;
-                copyBack(out + y, d, count, true);
+                copyItem(out + y, d, count);
                 y += count;
                 x += 2;
-                control <<= 1;
-                --bits;
+                flags >>= 1;
             }
+            // Back to the plain form: the items left and their bits.
+            bits = 31 - std::countl_zero(flags);
+            control = reverse16(uint16_t(flags ^ (uint32_t(1) << bits)));
             if (bits == 0)
                 continue;
         }
@@ -304,7 +366,12 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                     return ChunkError::BadDistance;
                 if (count > BlockSize - y)
                     return ChunkError::TooMuchOutput;
-                copyBack(out + y, d, count, BlockSize - y >= 24);
+                if (BlockSize - y >= 24 && y >= 8) {
+                    copyItem(out + y, d, count);
+                } else {
+                    for (int k = 0; k < count; ++k)
+                        out[y + k] = out[y - d + k];
+                }
                 y += count;
                 x += 2;
             }
