@@ -13,6 +13,18 @@ constexpr int MinRun = 16;
 constexpr int MaxRun = 4095;
 constexpr int MaxDistance = 4095;
 
+inline uint64_t load64(const uint8_t *p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void store64(uint8_t *p, uint64_t w)
+{
+    std::memcpy(p, &w, 8);
+}
+
 } // namespace
 
 TLZR::TLZR()
@@ -65,39 +77,30 @@ compared:
 }
 
 // probe() for a position at least MaxMatch bytes before the block's end, on
-// a little-endian machine. An empty or too distant table entry is folded
-// into the first comparison instead of a branch of its own: text decides
-// between a literal and a copy at random, and each branch the processor
-// cannot foresee costs more than the comparison.
+// a little-endian machine, without a branch: text decides between a literal
+// and a copy at random, and each branch the processor cannot foresee costs
+// more than the work it saves. An empty or too distant table entry compares
+// the position with itself and is then refused; the 18 bytes are compared in
+// words at 0, 8 and 10 and the first difference picked with conditional moves.
 inline int probeInside(int16_t *table, const uint8_t *in, int x, int &matchPos)
 {
-    const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
+    const uint64_t a0 = load64(in + x);
+    const uint32_t key = ((uint32_t(a0 & 0xFF) << 8) ^ (uint32_t(a0 >> 4) & 0xFF0) ^ uint32_t((a0 >> 16) & 0xFF))
+                         * 40543u;
     const int h = int((key >> 4) & 0x0FFF);
     const int p = table[h];
     table[h] = int16_t(x);
     const bool usable = p >= 0 && x - p <= MaxDistance;
     const int from = usable ? p : x;
-    uint64_t a;
-    uint64_t b;
-    std::memcpy(&a, in + x, 8);
-    std::memcpy(&b, in + from, 8);
-    uint64_t diff = (a ^ b) | uint64_t(!usable);
-    int m = 0;
-    while (diff == 0) {
-        m += 8;
-        if (m + 8 > MaxMatch) {
-            while (m < MaxMatch && in[x + m] == in[p + m])
-                ++m;
-            matchPos = p;
-            return m;
-        }
-        std::memcpy(&a, in + x + m, 8);
-        std::memcpy(&b, in + p + m, 8);
-        diff = a ^ b;
-    }
-    m += std::countr_zero(diff) / 8;
+    const uint64_t d0 = a0 ^ load64(in + from);
+    const uint64_t d1 = load64(in + x + 8) ^ load64(in + from + 8);
+    const uint64_t d2 = (load64(in + x + 10) ^ load64(in + from + 10)) >> 48;
+    const int m0 = std::countr_zero(d0) >> 3; // 8 when all eight agree
+    const int m1 = 8 + (std::countr_zero(d1) >> 3);
+    const int m2 = 16 + std::min(2, std::countr_zero(d2) >> 3);
+    const int m = m0 < 8 ? m0 : m1 < 16 ? m1 : m2;
     matchPos = p;
-    return m >= MinMatch ? m : 0;
+    return usable && m >= MinMatch ? m : 0;
 }
 
 } // namespace
@@ -125,6 +128,59 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
     int items = 0;
     uint32_t control = 0;
 
+    // Far from the block's end the item is written without a branch on
+    // whether it is a literal or a copy: two bytes go out either way, and
+    // the second byte of a literal is written over by what follows.
+    if constexpr (std::endian::native == std::endian::little) {
+        while (x + MaxMatch <= n && y <= n) {
+            if (items > 15) {
+                out[z] = uint8_t(control >> 8);
+                out[z + 1] = uint8_t(control);
+                z = y;
+                y += 2;
+                items = 0;
+                control = 0;
+            }
+            const uint8_t c = in[x];
+            // A run item needs the 16 bytes from x alike: two words tell.
+            const uint64_t same = c * 0x0101010101010101u;
+            if (load64(in + x) == same && load64(in + x + 8) == same) {
+                int run = MinRun;
+                while (x + run + 8 <= n && run + 8 <= MaxRun && load64(in + x + run) == same)
+                    run += 8;
+                while (x + run < n && in[x + run] == c && run < MaxRun)
+                    ++run;
+                {
+                    const int count = run - MinRun;
+                    out[y] = 0;
+                    out[y + 1] = uint8_t(count >> 8);
+                    out[y + 2] = uint8_t(count);
+                    out[y + 3] = c;
+                    y += 4;
+                    x += run;
+                    control = (control << 1) | 1;
+                    ++items;
+                    continue;
+                }
+            }
+            int pos = 0;
+            const int len = probeInside(tab, in, x, pos);
+            if (len > 0) {
+                const int key = ((x - pos) << 4) | (len - MinMatch);
+                out[y] = uint8_t(key >> 8);
+                out[y + 1] = uint8_t(key);
+                y += 2;
+                x += len;
+                control = (control << 1) | 1;
+            } else {
+                out[y] = c;
+                y += 1;
+                x += 1;
+                control <<= 1;
+            }
+            ++items;
+        }
+    }
     while (x < n && y <= n) {
         if (items > 15) {
             out[z] = uint8_t(control >> 8);
@@ -187,18 +243,6 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
 }
 
 namespace {
-
-inline uint64_t load64(const uint8_t *p)
-{
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    return w;
-}
-
-inline void store64(uint8_t *p, uint64_t w)
-{
-    std::memcpy(p, &w, 8);
-}
 
 // The 16 bits of v in reverse order.
 inline uint32_t reverse16(uint32_t v)
