@@ -3,12 +3,14 @@
 //   source  this project's own source files, concatenated to 1 MiB
 //   tally   the tally text of 300 opponents, as the tally file holds it
 //   runs    long runs of a few letters; random  incompressible noise
+// The plain coder the tests hold as the yardstick runs beside the tuned one.
 // Ends with a table of every figure as a ratio to LZ4 and to memcpy.
 
 #include "tally/brenvikstrgrid.h"
 #include "tally/lzrw1.h"
 #include "tally/lzrw1kh.h"
 #include "tally/tallytable.h"
+#include "tests/lzrw1kh_reference.h"
 
 #include <benchmark/benchmark.h>
 #ifdef SUDOKU_HAVE_LZ4
@@ -162,6 +164,45 @@ void BM_Lzrw1Decompress(benchmark::State &state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
 }
 
+// The plain, byte-at-a-time coder on the same blocks.
+void BM_PlainCompress(benchmark::State &state)
+{
+    const auto &data = sample(int(state.range(0)));
+    std::vector<uint8_t> out(TLZR::BufferSize);
+    for (auto _ : state) {
+        for (size_t pos = 0; pos < data.size(); pos += Block) {
+            const int n = int(std::min<size_t>(Block, data.size() - pos));
+            benchmark::DoNotOptimize(ReferenceCoder::compressChunk(data.data() + pos, n, out.data()));
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
+}
+
+void BM_PlainDecompress(benchmark::State &state)
+{
+    const auto &data = sample(int(state.range(0)));
+    std::vector<std::vector<uint8_t>> chunks;
+    for (size_t pos = 0; pos < data.size(); pos += Block) {
+        const int n = int(std::min<size_t>(Block, data.size() - pos));
+        std::vector<uint8_t> chunk(TLZR::BufferSize);
+        chunk.resize(size_t(ReferenceCoder::compressChunk(data.data() + pos, n, chunk.data())));
+        chunks.push_back(std::move(chunk));
+    }
+    std::vector<uint8_t> out(Block);
+    for (auto _ : state) {
+        for (const auto &chunk : chunks) {
+            int len = 0;
+            ReferenceCoder::decompressChunk(chunk.data(), int(chunk.size()), out.data(), len);
+            benchmark::DoNotOptimize(len);
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
+}
+BENCHMARK(BM_PlainCompress)->DenseRange(0, 3);
+BENCHMARK(BM_PlainDecompress)->DenseRange(0, 3);
+
 #ifdef SUDOKU_HAVE_LZ4
 void BM_Lz4Compress(benchmark::State &state)
 {
@@ -254,8 +295,8 @@ int main(int argc, char **argv)
         return it == m.end() ? 0.0 : it->second;
     };
     const double copy = get(collector.mbps, "BM_Memcpy/0");
-    std::printf("\n%-8s %-10s %10s %10s %8s %8s %8s %8s\n", "data", "direction", "LZRW1 MB/s", "LZ4 MB/s",
-                "vs LZ4", "vs copy", "size", "LZ4 size");
+    std::printf("\n%-8s %-10s %10s %10s %10s %8s %8s %8s %8s\n", "data", "direction", "LZRW1 MB/s", "plain MB/s",
+                "LZ4 MB/s", "vs LZ4", "vs copy", "size", "LZ4 size");
     for (int kind = 0; kind < 4; ++kind) {
         for (const char *dir : {"Compress", "Decompress"}) {
             const std::string arg = "/" + std::to_string(kind);
@@ -263,7 +304,8 @@ int main(int argc, char **argv)
             const double lz4 = get(collector.mbps, std::string("BM_Lz4") + dir + arg);
             if (ours == 0.0)
                 continue; // filtered out
-            std::printf("%-8s %-10s %10.0f %10.0f %8.2f %8.3f", kindNames[kind], dir, ours, lz4,
+            const double plain = get(collector.mbps, std::string("BM_Plain") + dir + arg);
+            std::printf("%-8s %-10s %10.0f %10.0f %10.0f %8.2f %8.3f", kindNames[kind], dir, ours, plain, lz4,
                         lz4 > 0 ? ours / lz4 : 0.0, copy > 0 ? ours / copy : 0.0);
             if (dir[0] == 'C')
                 std::printf(" %7.1f%% %7.1f%%", 100 * get(collector.ratio, "BM_Lzrw1Compress" + arg),

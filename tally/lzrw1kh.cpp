@@ -13,6 +13,18 @@ constexpr int MinRun = 16;
 constexpr int MaxRun = 4095;
 constexpr int MaxDistance = 4095;
 
+inline uint64_t load64(const uint8_t *p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void store64(uint8_t *p, uint64_t w)
+{
+    std::memcpy(p, &w, 8);
+}
+
 } // namespace
 
 TLZR::TLZR()
@@ -65,39 +77,30 @@ compared:
 }
 
 // probe() for a position at least MaxMatch bytes before the block's end, on
-// a little-endian machine. An empty or too distant table entry is folded
-// into the first comparison instead of a branch of its own: text decides
-// between a literal and a copy at random, and each branch the processor
-// cannot foresee costs more than the comparison.
+// a little-endian machine, without a branch: text decides between a literal
+// and a copy at random, and each branch the processor cannot foresee costs
+// more than the work it saves. An empty or too distant table entry compares
+// the position with itself and is then refused; the 18 bytes are compared in
+// words at 0, 8 and 10 and the first difference picked with conditional moves.
 inline int probeInside(int16_t *table, const uint8_t *in, int x, int &matchPos)
 {
-    const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
+    const uint64_t a0 = load64(in + x);
+    const uint32_t key = ((uint32_t(a0 & 0xFF) << 8) ^ (uint32_t(a0 >> 4) & 0xFF0) ^ uint32_t((a0 >> 16) & 0xFF))
+                         * 40543u;
     const int h = int((key >> 4) & 0x0FFF);
     const int p = table[h];
     table[h] = int16_t(x);
     const bool usable = p >= 0 && x - p <= MaxDistance;
     const int from = usable ? p : x;
-    uint64_t a;
-    uint64_t b;
-    std::memcpy(&a, in + x, 8);
-    std::memcpy(&b, in + from, 8);
-    uint64_t diff = (a ^ b) | uint64_t(!usable);
-    int m = 0;
-    while (diff == 0) {
-        m += 8;
-        if (m + 8 > MaxMatch) {
-            while (m < MaxMatch && in[x + m] == in[p + m])
-                ++m;
-            matchPos = p;
-            return m;
-        }
-        std::memcpy(&a, in + x + m, 8);
-        std::memcpy(&b, in + p + m, 8);
-        diff = a ^ b;
-    }
-    m += std::countr_zero(diff) / 8;
+    const uint64_t d0 = a0 ^ load64(in + from);
+    const uint64_t d1 = load64(in + x + 8) ^ load64(in + from + 8);
+    const uint64_t d2 = (load64(in + x + 10) ^ load64(in + from + 10)) >> 48;
+    const int m0 = std::countr_zero(d0) >> 3; // 8 when all eight agree
+    const int m1 = 8 + (std::countr_zero(d1) >> 3);
+    const int m2 = 16 + std::min(2, std::countr_zero(d2) >> 3);
+    const int m = m0 < 8 ? m0 : m1 < 16 ? m1 : m2;
     matchPos = p;
-    return m >= MinMatch ? m : 0;
+    return usable && m >= MinMatch ? m : 0;
 }
 
 } // namespace
@@ -125,6 +128,59 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
     int items = 0;
     uint32_t control = 0;
 
+    // Far from the block's end the item is written without a branch on
+    // whether it is a literal or a copy: two bytes go out either way, and
+    // the second byte of a literal is written over by what follows.
+    if constexpr (std::endian::native == std::endian::little) {
+        while (x + MaxMatch <= n && y <= n) {
+            if (items > 15) {
+                out[z] = uint8_t(control >> 8);
+                out[z + 1] = uint8_t(control);
+                z = y;
+                y += 2;
+                items = 0;
+                control = 0;
+            }
+            const uint8_t c = in[x];
+            // A run item needs the 16 bytes from x alike: two words tell.
+            const uint64_t same = c * 0x0101010101010101u;
+            if (load64(in + x) == same && load64(in + x + 8) == same) {
+                int run = MinRun;
+                while (x + run + 8 <= n && run + 8 <= MaxRun && load64(in + x + run) == same)
+                    run += 8;
+                while (x + run < n && in[x + run] == c && run < MaxRun)
+                    ++run;
+                {
+                    const int count = run - MinRun;
+                    out[y] = 0;
+                    out[y + 1] = uint8_t(count >> 8);
+                    out[y + 2] = uint8_t(count);
+                    out[y + 3] = c;
+                    y += 4;
+                    x += run;
+                    control = (control << 1) | 1;
+                    ++items;
+                    continue;
+                }
+            }
+            int pos = 0;
+            const int len = probeInside(tab, in, x, pos);
+            if (len > 0) {
+                const int key = ((x - pos) << 4) | (len - MinMatch);
+                out[y] = uint8_t(key >> 8);
+                out[y + 1] = uint8_t(key);
+                y += 2;
+                x += len;
+                control = (control << 1) | 1;
+            } else {
+                out[y] = c;
+                y += 1;
+                x += 1;
+                control <<= 1;
+            }
+            ++items;
+        }
+    }
     while (x < n && y <= n) {
         if (items > 15) {
             out[z] = uint8_t(control >> 8);
@@ -188,26 +244,72 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
 
 namespace {
 
-// Copies one item's count bytes from d bytes back. With room for 24 bytes
-// past y, a source at least 8 bytes back moves in three 8-byte words, each
-// read after the one before it was written, which repeats short patterns
-// just as a byte-by-byte copy does; the surplus past the item is written
-// over by the items after it or lies past the block's end.
-inline void copyBack(uint8_t *to, int d, int count, bool roomForWords)
+// The 16 bits of v in reverse order.
+inline uint32_t reverse16(uint32_t v)
+{
+    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
+    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
+    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
+    return ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
+}
+
+// Writes one item's count bytes (3 to 18) from d bytes back; `to` lies at
+// least 8 bytes into the output. Writes up to 24 bytes from `to`: the surplus
+// past the item is written over by the items after it. Byte by byte, a copy
+// from fewer than count bytes back repeats the last d bytes; each branch
+// gives that result.
+//
+// Nothing at or past `to` is read: the item before has just written its
+// surplus there, and a read that overlaps recent writes only in part waits
+// until they reach the cache. Copies from close by are therefore put
+// together in registers from the bytes before `to`.
+[[gnu::always_inline]] inline void copyItem(uint8_t *to, int d, int count)
 {
     const uint8_t *from = to - d;
-    if (d >= 8 && roomForWords) {
-        uint64_t w;
-        std::memcpy(&w, from, 8);
-        std::memcpy(to, &w, 8);
-        std::memcpy(&w, from + 8, 8);
-        std::memcpy(to + 8, &w, 8);
+    if (d >= 16) {
+        const uint64_t a = load64(from);
+        const uint64_t b = load64(from + 8);
+        store64(to, a);
+        store64(to + 8, b);
         if (count > 16) {
-            std::memcpy(&w, from + 16, 8);
-            std::memcpy(to + 16, &w, 8);
+            to[16] = from[16];
+            to[17] = from[17];
         }
-    } else if (d == 1 && roomForWords) {
-        std::memset(to, from[0], 24);
+        return;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        const uint64_t last = load64(to - 8);
+        if (d >= 8) {
+            // Output byte k is from[k] below d and output byte k - d above.
+            const int shift = 8 * (d - 8); // 0 to 56
+            const int rest = (8 * (16 - d)) & 63;
+            const uint64_t keep = (uint64_t(1) << shift) - 1;
+            const uint64_t w0 = load64(from);
+            const uint64_t w1 = ((last >> rest) & keep) | (w0 << shift);
+            const uint64_t w2 = (w0 >> rest) | (w1 << shift);
+            store64(to, w0);
+            store64(to + 8, w1);
+            store64(to + 16, w2);
+        } else {
+            // A period of 1 to 7 bytes, repeated by multiplication: no
+            // carries, since the copies do not overlap.
+            static constexpr uint64_t repeat[8] = {0,
+                                                   0x0101010101010101u,
+                                                   0x0001000100010001u,
+                                                   0x0001000001000001u,
+                                                   0x0000000100000001u,
+                                                   0x0000010000000001u,
+                                                   0x0001000000000001u,
+                                                   0x0100000000000001u};
+            const uint64_t mask = (uint64_t(1) << (8 * d)) - 1;
+            const uint64_t period = last >> (8 * (8 - d));
+            const auto phased = [&](int phase) {
+                return (((period >> (8 * phase)) | (period << (8 * (d - phase)))) & mask) * repeat[d];
+            };
+            store64(to, period * repeat[d]);
+            store64(to + 8, phased(8 % d));
+            store64(to + 16, phased(16 % d));
+        }
     } else {
         for (int k = 0; k < count; ++k)
             to[k] = from[k];
@@ -231,10 +333,11 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
     if (len < 3)
         return ChunkError::CutOff;
 
-    // A group is a control word and its 16 items: at most 2 + 16 * 4 bytes
-    // in and, without runs, 16 * 18 bytes out.
-    constexpr int GroupIn = 2 + 16 * 4;
-    constexpr int GroupOut = 16 * MaxMatch + 8;
+    // The fast path decodes the rest of a group without bounds checks. It
+    // reads at most 16 copies of 2 bytes plus 16 literal bytes at once, and
+    // writes at most 16 copies of 18 bytes plus 24 bytes of surplus.
+    constexpr int GroupIn = 16 * 2 + 16;
+    constexpr int GroupOut = 16 * MaxMatch + 24;
 
     int x = 3;
     int y = 0;
@@ -251,33 +354,36 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
             if (x >= len)
                 break;
         }
-        if (len - x >= GroupIn && BlockSize - y >= GroupOut) {
-            // Far from both ends: the rest of the group needs no bounds
-            // checks but the distance check, until a run comes.
-            while (bits > 0) {
-                if ((control & 0x8000) == 0) {
-                    // Literals up to the next copy, moved 16 bytes at once.
-                    const int literals =
-                        std::min(bits, std::countl_zero(uint16_t(control)));
-                    std::memcpy(out + y, src + x, 16);
-                    x += literals;
-                    y += literals;
-                    control <<= literals;
-                    bits -= literals;
-                    continue;
-                }
+        if (len - x >= GroupIn && BlockSize - y >= GroupOut && y >= 8) {
+            // Alternates a run of literals (perhaps none) with a copy. The
+            // items' bits are taken in reverse, the next item's lowest, with
+            // a bit set just past the group's last item: counting trailing
+            // zeros then gives the literals up to the next copy and stops at
+            // the group's end by itself. Moving 16 literal bytes whether or
+            // not there are any costs less than a branch text would make
+            // the processor guess wrong half of the time. A run item or a
+            // bad distance goes to the checked path below.
+            uint32_t flags = reverse16(uint16_t(control)) | uint32_t(1) << bits;
+            for (;;) {
+                const int literals = std::countr_zero(flags);
+                std::memcpy(out + y, src + x, 16);
+                x += literals;
+                y += literals;
+                flags >>= literals;
+                if (flags == 1)
+                    break; // the group is done
                 const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
-                if (d == 0)
-                    break; // a run: the checked path below takes it
+                if (unsigned(d - 1) >= unsigned(y))
+                    break; // a run (d = 0) or a copy from before the block
                 const int count = (src[x + 1] & 15) + MinMatch;
-                if (d > y)
-                    return ChunkError::BadDistance;
-                copyBack(out + y, d, count, true);
+                copyItem(out + y, d, count);
                 y += count;
                 x += 2;
-                control <<= 1;
-                --bits;
+                flags >>= 1;
             }
+            // Back to the plain form: the items left and their bits.
+            bits = 31 - std::countl_zero(flags);
+            control = reverse16(uint16_t(flags ^ (uint32_t(1) << bits)));
             if (bits == 0)
                 continue;
         }
@@ -304,7 +410,12 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                     return ChunkError::BadDistance;
                 if (count > BlockSize - y)
                     return ChunkError::TooMuchOutput;
-                copyBack(out + y, d, count, BlockSize - y >= 24);
+                if (BlockSize - y >= 24 && y >= 8) {
+                    copyItem(out + y, d, count);
+                } else {
+                    for (int k = 0; k < count; ++k)
+                        out[y + k] = out[y - d + k];
+                }
                 y += count;
                 x += 2;
             }

@@ -197,6 +197,48 @@ void TestLzrw1::roundTrip()
         QVERIFY(packed.endsWith(hex("01 00 80")));
 }
 
+// A hand-made chunk with a copy of every length from every distance up to
+// 24, where the decoder builds short periods in registers, read by both.
+static void everyShortCopyMatchesReference()
+{
+    QByteArray chunk(1, char(TLZR::FlagCoded));
+    int items = 0;
+    int controlAt = 0;
+    quint16 control = 0;
+    const auto item = [&](bool copy, const QByteArray &bytes) {
+        if (items % 16 == 0) {
+            controlAt = int(chunk.size());
+            chunk.append(2, '\0');
+            control = 0;
+        }
+        if (copy)
+            control |= quint16(0x8000 >> (items % 16));
+        chunk[controlAt] = char(control >> 8);
+        chunk[controlAt + 1] = char(control & 0xFF);
+        chunk.append(bytes);
+        ++items;
+    };
+    for (int k = 0; k < 24; ++k)
+        item(false, QByteArray(1, char('A' + k)));
+    for (int d = 1; d <= 24; ++d) {
+        for (int n = 3; n <= 18; ++n) {
+            item(false, QByteArray(1, char('a' + (d + n) % 26)));
+            const int key = (d << 4) | (n - 3);
+            item(true, QByteArray(1, char(key >> 8)) + char(key & 0xFF));
+        }
+    }
+    std::vector<uint8_t> src(chunk.begin(), chunk.end());
+    std::vector<uint8_t> mine(TLZR::BlockSize);
+    std::vector<uint8_t> theirs(TLZR::BlockSize);
+    int lenMine = -1;
+    int lenTheirs = -1;
+    QCOMPARE(TLZR::DecompressChunk(src.data(), int(src.size()), mine.data(), lenMine), TLZR::ChunkError::None);
+    QCOMPARE(ReferenceCoder::decompressChunk(src.data(), int(src.size()), theirs.data(), lenTheirs),
+             TLZR::ChunkError::None);
+    QCOMPARE(lenMine, lenTheirs);
+    QVERIFY(std::equal(mine.begin(), mine.begin() + lenMine, theirs.begin()));
+}
+
 // The tuned coder must write the very chunks the plain one wrote, and read
 // every chunk, sound or damaged, to the same bytes and verdict.
 void TestLzrw1::tunedCoderMatchesReference()
@@ -235,6 +277,10 @@ void TestLzrw1::tunedCoderMatchesReference()
     }
     blocks << randomBytes(TLZR::BlockSize, 5) << repetitiveBytes(TLZR::BlockSize)
            << textBytes(TLZR::BlockSize, 9) << QByteArray(TLZR::BlockSize, 'z');
+
+    everyShortCopyMatchesReference();
+    if (QTest::currentTestFailed())
+        return;
 
     TLZR coder;
     std::vector<uint8_t> mine(TLZR::BufferSize);
