@@ -46,6 +46,14 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
     cursor.beginEditBlock();
     if (!document()->isEmpty())
         cursor.insertBlock();
+    // The newest lines keep their shaped glyphs, so a repaint only draws
+    // them; lines further back are shaped again when scrolled to.
+    cursor.block().layout()->setCacheEnabled(true);
+    if (const int back = cursor.blockNumber() - ShapedLines; back >= 0) {
+        QTextBlock old = document()->findBlockByNumber(back);
+        old.layout()->setCacheEnabled(false);
+        old.clearLayout();
+    }
     QTextCharFormat format;
     format.setForeground(QColor::fromRgb(Bgr::toArgb(bgrColour)));
     const qsizetype colon = line.indexOf(QLatin1Char(':'));

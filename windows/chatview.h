@@ -21,8 +21,11 @@ class ChatView : public QPlainTextEdit
 public:
     // The view keeps this many of the newest lines.
     static constexpr int MaxLines = 5000;
-    // New lines are painted at most this often (milliseconds).
-    static constexpr int FrameMs = 16;
+    // New lines are painted at most this often (milliseconds): about two
+    // frames of a 60 Hz screen.
+    static constexpr int FrameMs = 33;
+    // How many of the newest lines keep their shaped glyphs between paints.
+    static constexpr int ShapedLines = 200;
 
     explicit ChatView(QWidget *parent = nullptr);
 
