@@ -1,6 +1,11 @@
 // The chat view: how a line is drawn (bold name, underlined links, colour),
-// the hand over a link and its click, Scroll Chat Off, and the line cap.
+// the hand over a link and its click, Scroll Chat Off, the line cap, and
+// how often a busy chat repaints.
 #include "windows/chatview.h"
+
+#include "client/colortext.h"
+
+#include <QElapsedTimer>
 
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -127,6 +132,76 @@ private slots:
         QCOMPARE(ChatView::MaxLines, 5000);
         QCOMPARE(view.document()->firstBlock().text(), QStringLiteral("line 1000"));
         QCOMPARE(view.document()->lastBlock().text(), QStringLiteral("line 5999"));
+    }
+
+    // Lines arriving one per event-loop turn, as from a busy game: every line
+    // is there in order and in its colour, the cap holds, the view follows
+    // the end unless Scroll Chat Off is checked, and the view repaints at
+    // most once a frame rather than once a line.
+    void busyChatRepaintsOncePerFrame_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("off");
+        QTest::newRow("follows the end") << 100 << 200 << false;
+        QTest::newRow("Scroll Chat Off stays") << 100 << 200 << true;
+        QTest::newRow("past the cap") << ChatView::MaxLines - 50 << 200 << false;
+    }
+
+    void busyChatRepaintsOncePerFrame()
+    {
+        QFETCH(int, before);
+        QFETCH(int, lines);
+        QFETCH(bool, off);
+        ChatView view;
+        view.resize(264, 231);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (int i = 0; i < before; ++i)
+            view.addlinetochat(QStringLiteral("old %1").arg(i), 0);
+        QScrollBar *bar = view.verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 3 && bar->value() == bar->maximum());
+        bar->setValue(3);
+        view.scrollChatOff = off;
+
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        QTRY_VERIFY(view.updatesEnabled());
+        QCoreApplication::processEvents();
+        view.viewport()->installEventFilter(&counter);
+        const auto colourOf = [](int i) { return quint32(0x010203) * quint32(i % 97); };
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < lines; ++i) {
+            view.addlinetochat(QStringLiteral("Ann: line %1 www.example.com").arg(i), colourOf(i));
+            QCoreApplication::processEvents();
+        }
+        const qint64 elapsed = clock.elapsed();
+        QTRY_VERIFY(counter.paints > 0);
+        // A frame may end a little early; allow for it and for the last frame.
+        QVERIFY2(counter.paints <= 2 + elapsed * 10 / (ChatView::FrameMs * 9),
+                 qPrintable(QStringLiteral("%1 paints in %2 ms").arg(counter.paints).arg(elapsed)));
+
+        QTextDocument *doc = view.document();
+        QCOMPARE(doc->blockCount(), std::min(ChatView::MaxLines, before + lines));
+        QTextBlock block = doc->lastBlock();
+        for (int i = lines - 1; i >= 0; --i, block = block.previous()) {
+            QColor colour;
+            const QList<Run> runs = runsOf(block, &colour);
+            QCOMPARE(block.text(), QStringLiteral("Ann: line %1 www.example.com").arg(i));
+            QCOMPARE(runs.size(), 3);
+            QVERIFY(runs.at(0).bold && runs.at(2).underlined);
+            QCOMPARE(colour, QColor::fromRgb(Bgr::toArgb(colourOf(i))));
+        }
+        QTRY_COMPARE(bar->value(), off ? 3 : bar->maximum());
+        if (!off)
+            QVERIFY(view.textCursor().atEnd());
     }
 };
 

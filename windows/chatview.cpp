@@ -8,6 +8,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <utility>
+
 ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
 {
     setObjectName(QStringLiteral("mainchat"));
@@ -20,19 +22,38 @@ ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
     // The oldest lines go as new ones come, so a chatty peer cannot grow the
     // window without end.
     document()->setMaximumBlockCount(MaxLines);
+
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(FrameMs);
+    connect(&m_frame, &QTimer::timeout, this, &ChatView::paintNewLines);
 }
 
 void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
 {
-    QScrollBar *bar = verticalScrollBar();
-    const int keptScroll = bar->value();
-    const QTextCursor keptCursor = textCursor();
+    if (!std::exchange(m_followPending, true))
+        QMetaObject::invokeMethod(this, &ChatView::followNewLines, Qt::QueuedConnection);
+    // The view and its scroll bar stay as drawn until the frame ends; a hidden
+    // view paints nothing anyway.
+    if (isVisible() && !m_frame.isActive()) {
+        viewport()->setUpdatesEnabled(false);
+        verticalScrollBar()->setUpdatesEnabled(false);
+        m_frame.start();
+    }
 
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
-    const bool firstLine = document()->isEmpty();
-    if (!firstLine)
+    // One change of the document per line, not one per piece of it.
+    cursor.beginEditBlock();
+    if (!document()->isEmpty())
         cursor.insertBlock();
+    // The newest lines keep their shaped glyphs, so a repaint only draws
+    // them; lines further back are shaped again when scrolled to.
+    cursor.block().layout()->setCacheEnabled(true);
+    if (const int back = cursor.blockNumber() - ShapedLines; back >= 0) {
+        QTextBlock old = document()->findBlockByNumber(back);
+        old.layout()->setCacheEnabled(false);
+        old.clearLayout();
+    }
     QTextCharFormat format;
     format.setForeground(QColor::fromRgb(Bgr::toArgb(bgrColour)));
     const qsizetype colon = line.indexOf(QLatin1Char(':'));
@@ -52,16 +73,28 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
         from = link.start + link.length;
     }
     cursor.insertText(rest.mid(from), format);
+    cursor.endEditBlock();
+}
 
-    if (scrollChatOff) {
-        // The cursor first: setting it scrolls to it, the kept place wins.
-        setTextCursor(keptCursor);
-        bar->setValue(keptScroll);
-    } else {
-        cursor.movePosition(QTextCursor::End);
-        setTextCursor(cursor);
-        bar->setValue(bar->maximum());
-    }
+void ChatView::followNewLines()
+{
+    m_followPending = false;
+    // With "Scroll Chat Off" the view and the caret stay where they are: new
+    // lines at the end move neither.
+    if (scrollChatOff)
+        return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    setTextCursor(end);
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void ChatView::paintNewLines()
+{
+    // Each repaints itself whole.
+    viewport()->setUpdatesEnabled(true);
+    verticalScrollBar()->setUpdatesEnabled(true);
 }
 
 std::optional<LinkRange> ChatView::linkRangeAt(const QPoint &viewportPos, QTextBlock &block) const

@@ -2,20 +2,30 @@
 
 #include "client/linkfinder.h"
 
-#include <QTextBlock>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
 
 #include <optional>
 
 // The chat view: every chat line, action and notice in its colour, the part up
 // to the first ":" in bold. With "Scroll Chat Off" new lines arrive without
 // moving the view. Links are shown with a hand cursor and open on a click.
+//
+// A line goes into the document at once, but the view follows the new lines
+// once per event-loop turn and repaints at most once a frame, so a busy chat
+// costs one scroll and one paint for many lines rather than for each.
 class ChatView : public QPlainTextEdit
 {
     Q_OBJECT
 public:
     // The view keeps this many of the newest lines.
     static constexpr int MaxLines = 5000;
+    // New lines are painted at most this often (milliseconds): about two
+    // frames of a 60 Hz screen.
+    static constexpr int FrameMs = 33;
+    // How many of the newest lines keep their shaped glyphs between paints.
+    static constexpr int ShapedLines = 200;
 
     explicit ChatView(QWidget *parent = nullptr);
 
@@ -34,4 +44,12 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void followNewLines();
+    void paintNewLines();
+
+    // Set from the first new line until the view has followed them.
+    bool m_followPending = false;
+    QTimer m_frame;
 };
