@@ -70,10 +70,10 @@ start_desktop() {
     poll 100 test -s "$fd_file" || fail "Xvfb did not start"
     local display=":$(head -1 "$fd_file")"
     poll 100 env DISPLAY="$display" xdpyinfo || fail "Xvfb $display does not answer"
-    DISPLAY=$display openbox >/dev/null 2>&1 &
+    DISPLAY=$display openbox >"$work/openbox-$1.log" 2>&1 &
     pids+=($!)
-    poll 100 sh -c "DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
-        || fail "openbox did not start on $display"
+    poll 300 sh -c "DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
+        || fail "openbox did not start on $display: $(cat "$work/openbox-$1.log")"
     desktop=$display
 }
 
