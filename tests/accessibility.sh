@@ -13,32 +13,13 @@ shift
 ip link set lo up
 source_dir=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
-work=$(mktemp -d)
+source "$(dirname "$0")/lib/desktop.sh"
 dump=${3:-$work/atspi-dump.txt}
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 # A copy of the program keeps its settings in its own (temporary) folder.
 cp "$build/sudoku" "$work/"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")" XDG_RUNTIME_DIR=$work
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-# A window manager gives the keys of the second half to the active window.
-openbox >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+start_desktop
 
 # The accessibility bus and its registry, on this session's bus.
 launcher=/usr/libexec/at-spi-bus-launcher

@@ -14,32 +14,13 @@ ip link set lo up
 build=$(cd "$1" && pwd)
 shot=${2:-}
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib/desktop.sh"
 
 # A copy of the program keeps its settings in its own (temporary) folder.
 cp "$build/sudoku" "$work/"
 printf '[sudoku]\nTop=3\nLeft=3\nWidth=734\nHeight=485\n' > "$work/brenviklobby.ini"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-display=":$(head -1 "$work/display")"
-export DISPLAY=$display XDG_RUNTIME_DIR=$work
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-done
+start_desktop
 
 QT_QPA_PLATFORM=xcb "$work/sudoku" >"$work/out.txt" 2>&1 &
 game=$!
