@@ -38,7 +38,7 @@ pids+=($!)
 
 status=0
 # Debian's own Python, which holds python3-pyatspi.
-/usr/bin/python3 "$source_dir/tests/atspi_dump.py" "$dump" 60 || status=$?
+timeout -k 5 90 /usr/bin/python3 "$source_dir/tests/atspi_dump.py" "$dump" 60 || status=$?
 if [ "$status" -ne 0 ]; then
     echo "--- program output"; cat "$work/out.txt"
     [ -f "$dump" ] && { echo "--- dump"; cat "$dump"; }

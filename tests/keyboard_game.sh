@@ -70,7 +70,7 @@ play() { # MODE (1 Typing, 0 Clicking) NAME
         opts=$(timeout 1 xdotool search --onlyvisible --name '^Sudoku - Game Start$' 2>/dev/null | head -1) && [ -n "$opts" ] && break
         sleep 0.1
     done
-    [ -n "$opts" ] || { echo "FAIL($name): Ctrl+N opened no game options"; fail=1; return; }
+    [ -n "$opts" ] || { echo "FAIL($name): Ctrl+N opened no game options"; cat "$work/out-$name.txt"; xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | sed "s/^/  window: /"; fail=1; return; }
     timeout 5 xdotool windowactivate --sync "$opts" 2>/dev/null || true
     keys Return
     for _ in $(seq 100); do [ -s "$work/solution" ] && break; sleep 0.1; done
