@@ -6,11 +6,8 @@
 #   tests/accessibility.sh SOURCE_DIR BUILD_DIR [DUMP_FILE]
 set -euo pipefail
 
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n dbus-run-session -- bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+isolate_wrap="dbus-run-session --"
+source "$(dirname "$0")/lib/isolate.sh"
 source_dir=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 source "$(dirname "$0")/lib/desktop.sh"

@@ -9,17 +9,14 @@
 #   tests/install.sh SOURCE_DIR BUILD_DIR [SCREENSHOT.png]
 set -euo pipefail
 
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+source "$(dirname "$0")/lib/isolate.sh"
 src=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 shot=${3:-}
 
-work=$(mktemp -d)
-pids=()
+# $work, $pids and the X server come from desktop.sh; the cleanup below
+# replaces its own, to give back the manifest as well.
+source "$(dirname "$0")/lib/desktop.sh"
 # cmake --install writes its list into the build folder: the player's own
 # `make install` list must survive this test.
 manifest=$build/install_manifest.txt
@@ -78,20 +75,8 @@ done
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-if [ -n "$shot" ]; then
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
-fi
+if [ -n "$shot" ]; then start_desktop; else start_server; fi
+XDG_RUNTIME_DIR=$work/run
 
 # Started through PATH, as a desktop would, from an unrelated folder.
 (cd "$work" && PATH="$prefix/bin:$PATH" QT_QPA_PLATFORM=xcb exec sudoku) >"$work/out.txt" 2>&1 &

@@ -9,11 +9,7 @@
 #   tests/keyboard_game.sh SOURCE_DIR BUILD_DIR [SCREENSHOT_PREFIX]
 set -euo pipefail
 
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+source "$(dirname "$0")/lib/isolate.sh"
 src=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 shots=${3:-}

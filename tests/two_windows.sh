@@ -17,24 +17,13 @@
 # the end when a prefix is given.
 set -euo pipefail
 
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+source "$(dirname "$0")/lib/isolate.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 shots=${2:-}
 began=$(date +%s%N)
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$here/lib/desktop.sh"
 
 fail() {
     echo "FAIL: $*"
@@ -58,23 +47,6 @@ poll() {
         sleep 0.1
     done
     return 1
-}
-
-# An X server with its window manager; its name goes to $desktop.
-start_desktop() {
-    local fd_file=$work/display-$1
-    exec 3>"$fd_file"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    exec 3>&-
-    poll 100 test -s "$fd_file" || fail "Xvfb did not start"
-    local display=":$(head -1 "$fd_file")"
-    poll 100 env DISPLAY="$display" xdpyinfo || fail "Xvfb $display does not answer"
-    DISPLAY=$display openbox >"$work/openbox-$1.log" 2>&1 &
-    pids+=($!)
-    poll 300 sh -c "DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" \
-        || fail "openbox did not start on $display: $(cat "$work/openbox-$1.log")"
-    desktop=$display
 }
 
 # A player's own folders: the program's folder (settings and tally) and a home.
@@ -182,10 +154,12 @@ printf '[lobby]\nName=Ann\nAddress=127.0.0.1\n' > "$ann/brenviklobby.ini"
 seed_tally "$ann" Bob
 seed_tally "$bob" Ann
 
-start_desktop a
+start_desktop a 1280x1024x24 || fail "no desktop for Ann"
 disp_a=$desktop
-start_desktop b
+start_desktop b 1280x1024x24 || fail "no desktop for Bob"
 disp_b=$desktop
+# Every X client below names its display.
+unset DISPLAY
 step "desktops $disp_a (Ann) and $disp_b (Bob) are up"
 
 # ---- Ann hosts through the lobby ----

@@ -6,11 +6,7 @@
 #   tests/window_frame.sh BUILD_DIR [SCREENSHOT.png]
 set -euo pipefail
 
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+source "$(dirname "$0")/lib/isolate.sh"
 build=$(cd "$1" && pwd)
 shot=${2:-}
 
