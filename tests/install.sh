@@ -101,6 +101,22 @@ if [ -n "$shot" ]; then
     import -window root "$shot"
 fi
 
+# The download module is installed with the game, which loads it only when a
+# download starts: libcurl is not among the libraries of a fresh start, and
+# "Download And Install" loads the installed module.
+modules=$(find "$prefix" -path '*/sudoku/sudoku-*.so' -printf '%f\n' | sort | tr '\n' ' ')
+[ "$modules" = "sudoku-download.so sudoku-sound.so " ] || bad "the installed modules are: $modules"
+! grep -q libcurl "/proc/$game/maps" || bad "the game loads libcurl at start"
+dl=$(timeout 30 xdotool search --sync --onlyvisible --name '^Download The' | head -1)
+read -r x y < <(xwininfo -id "$dl" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+xdotool mousemove $((x + 233)) $((y + 413)) click 1
+loaded=0
+for _ in $(seq 100); do
+    grep -q "$prefix/.*/sudoku-download.so" "/proc/$game/maps" && { loaded=1; break; }
+    sleep 0.1
+done
+[ "$loaded" = 1 ] || bad "the download did not load the installed module: $(tail -3 "$work/out.txt")"
+
 kill -TERM "$game"
 status=0
 wait "$game" || status=$?

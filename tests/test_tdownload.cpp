@@ -130,6 +130,7 @@ class TestTdownload : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { HttpDownload::setModulePath(QStringLiteral(SUDOKU_DOWNLOAD_MODULE)); }
     void init();
     void cleanup();
     void completedDownloadStartsTheInstaller();
@@ -139,6 +140,8 @@ private slots:
     void transferErrorStartsNothing_data();
     void transferErrorStartsNothing();
     void closingDuringADownload();
+    void withoutTheModule_data();
+    void withoutTheModule();
     void playSoloAndPlayWithOthers();
     void dontShowThisAgainIsKept();
 
@@ -331,6 +334,53 @@ void TestTdownload::closingDuringADownload()
     QTRY_VERIFY(server->requestComplete);
     window.reset(); // stops the transfer and waits for it
     QVERIFY(launcher.starts.isEmpty());
+}
+
+void TestTdownload::withoutTheModule_data()
+{
+    QTest::addColumn<QByteArray>("moduleBytes"); // empty: no module file at all
+    QTest::addColumn<QString>("why");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("The download module (sudoku-download.so) is missing.");
+    QTest::newRow("damaged") << QByteArray("not a library")
+                             << QStringLiteral("The download module (sudoku-download.so) could not be loaded.");
+}
+
+void TestTdownload::withoutTheModule()
+{
+    QFETCH(QByteArray, moduleBytes);
+    QFETCH(QString, why);
+    QTemporaryDir modules;
+    const QString module = modules.filePath(QStringLiteral("sudoku-download.so"));
+    if (!moduleBytes.isEmpty()) {
+        QFile file(module);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(moduleBytes);
+    }
+    HttpDownload::setModulePath(module);
+    server->body = "lobby";
+    // An installer saved by an earlier download stays as it was.
+    {
+        QFile earlier(savedFile());
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+    }
+    Tdownload window;
+    prepare(window, QCryptographicHash::hash(server->body, QCryptographicHash::Sha256).toHex());
+    QSignalSpy exits(&window, &Tdownload::exitRequested);
+    window.getbuttonClick();
+    HttpDownload::setModulePath(QStringLiteral(SUDOKU_DOWNLOAD_MODULE));
+    QCOMPARE(text(window, "infolabel"), QStringLiteral("Download Failed"));
+    QCOMPARE(text(window, "infolabel3"), why);
+    QVERIFY(!window.isDownloading());
+    QVERIFY(button(window, "getbutton")->isEnabled());
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({QStringLiteral("brenviklobby-setup.exe")}));
+    QCOMPARE(readAll(savedFile()), QByteArray("earlier"));
+    QVERIFY(!server->requestComplete);
+
+    // With the module back in place the same window downloads.
+    window.getbuttonClick();
+    QTRY_COMPARE(exits.count(), 1);
+    QCOMPARE(readAll(savedFile()), server->body);
 }
 
 void TestTdownload::playSoloAndPlayWithOthers()

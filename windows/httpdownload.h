@@ -9,10 +9,11 @@
 #include <memory>
 #include <thread>
 
-// One HTTP/1.0 GET into a file, through libcurl on a worker thread. The
-// transfer never blocks the thread that started it: its notifications come
-// back as queued signals, in order, on that thread, and finished() is always
-// the last of them. One transfer at a time.
+// One HTTP/1.0 GET into a file, on a worker thread. The transfer never
+// blocks the thread that started it: its notifications come back as queued
+// signals, in order, on that thread, and finished() is always the last of
+// them. One transfer at a time. The network side is the download module
+// (see httptransfer.h), loaded by the first start().
 class HttpDownload : public QObject
 {
     Q_OBJECT
@@ -33,13 +34,18 @@ public:
     // Aborts a running transfer and waits for its thread.
     ~HttpDownload() override;
 
-    // Creates (or empties) filePath and starts fetching url into it. Returns
-    // false with *error set when the file cannot be created or a transfer is
-    // already running; nothing is signalled then.
+    // Starts fetching url into filePath (written as filePath + ".part" and
+    // renamed once whole). Returns false with *error set when the download
+    // module cannot be loaded, the file cannot be created or a transfer is
+    // already running; nothing is signalled or written then.
     bool start(const QString &url, const QString &filePath, QString *error = nullptr);
     // Asks a running transfer to stop; it then finishes with HttpFailure.
     void abort();
     bool isRunning() const { return m_running; }
+
+    // The module file used instead of looking beside the program and in the
+    // installed library folder; empty for that search.
+    static void setModulePath(const QString &path);
 
 signals:
     void headerLine(const QByteArray &line); // one response header line, without its line end
@@ -52,7 +58,6 @@ signals:
 private:
     struct Transfer;
     void run(Transfer *transfer);
-    static size_t writeBody(char *data, size_t size, size_t count, void *user);
     void join();
 
     std::thread m_thread;
