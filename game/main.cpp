@@ -14,6 +14,7 @@
 #include <QIcon>
 #include <QLibrary>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -116,10 +117,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("sudoku"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.sudokugame.Sudoku"));
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/%1x%1/io.github.sudokugame.Sudoku.png").arg(size));
-    QApplication::setWindowIcon(icon);
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance(QStringLiteral("kivnerb"));
@@ -163,5 +160,15 @@ int main(int argc, char **argv)
     QObject::connect(&chat, &Tchat::closed, &app, &QApplication::quit, Qt::QueuedConnection);
 
     chat.show();
+    // The window icon follows the window: reading its eight sizes (and the
+    // image format plugins Qt asks about each file) took longer than building
+    // the whole main window, and a window manager takes an icon set after
+    // mapping as readily as one set before.
+    QTimer::singleShot(0, &chat, [] {
+        QIcon icon;
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+            icon.addFile(QStringLiteral(":/icons/%1x%1/io.github.sudokugame.Sudoku.png").arg(size));
+        QApplication::setWindowIcon(icon);
+    });
     return app.exec();
 }
