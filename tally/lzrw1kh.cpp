@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int MinMatch = 3;
@@ -12,6 +16,7 @@ constexpr int MaxMatch = 18;
 constexpr int MinRun = 16;
 constexpr int MaxRun = 4095;
 constexpr int MaxDistance = 4095;
+constexpr int HashStretch = 128;
 
 inline uint64_t load64(const uint8_t *p)
 {
@@ -41,6 +46,28 @@ inline void clearTable(int16_t *table)
 inline int hashSlot(uint32_t b0, uint32_t b1, uint32_t b2)
 {
     return int((((b0 << 8) ^ (b1 << 4) ^ b2) * 40543u >> 4) & 0x0FFF);
+}
+
+// hashSlot for every position 0 .. count - 1, reading in[0 .. count + 15]:
+// eight positions at a time where the machine has 16-bit lanes. Only the low
+// 16 bits of the product reach the slot, so 16-bit lanes give the same slot.
+inline void hashAll(const uint8_t *in, int count, uint16_t *hashes)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(int16_t(40543 - 65536));
+    for (; i < count; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i b0 = _mm_unpacklo_epi8(v, zero);
+        const __m128i b1 = _mm_unpacklo_epi8(_mm_srli_si128(v, 1), zero);
+        const __m128i b2 = _mm_unpacklo_epi8(_mm_srli_si128(v, 2), zero);
+        const __m128i key = _mm_xor_si128(_mm_xor_si128(_mm_slli_epi16(b0, 8), _mm_slli_epi16(b1, 4)), b2);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(hashes + i), _mm_srli_epi16(_mm_mullo_epi16(key, factor), 4));
+    }
+#endif
+    for (; i < count; ++i)
+        hashes[i] = uint16_t(hashSlot(in[i], in[i + 1], in[i + 2]));
 }
 
 // The match search of FindMatch, on a bare table. Returns the match length
@@ -150,6 +177,9 @@ TLZR::TLZR()
     table.reset(new (std::nothrow) int16_t[HashSize]);
     if (!table)
         throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
+    hashes.reset(new (std::nothrow) uint16_t[BlockSize + 8]);
+    if (!hashes)
+        throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
     clearTable(table.get());
 }
 
@@ -177,8 +207,17 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
     // check: eight bytes are read once per position and everything else is
     // taken from that word.
     if constexpr (std::endian::native == std::endian::little) {
+        // Hashes are worked out a stretch ahead of x, so that a long run
+        // skips the stretches it covers.
+        uint16_t *const hash = hashes.get();
+        int hashedTo = 0;
         while (x + MaxMatch <= n && w.y <= n) {
             w.startItem();
+            if (x >= hashedTo) [[unlikely]] {
+                const int count = std::min(HashStretch, n - MaxMatch + 1 - x);
+                hashAll(in + x, count, hash + x);
+                hashedTo = x + count;
+            }
             const uint64_t a0 = load64(in + x);
             // A run item needs the 16 bytes from x alike: two words tell.
             if (a0 == std::rotl(a0, 8) && load64(in + x + 8) == a0) [[unlikely]] {
@@ -187,7 +226,7 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
                 x += run;
                 continue;
             }
-            const int h = hashSlot(uint32_t(a0 & 0xFF), uint32_t(a0 >> 8) & 0xFF, uint32_t(a0 >> 16) & 0xFF);
+            const int h = hash[x];
             const int p = tab[h];
             tab[h] = int16_t(x);
             const int distance = x - p;
