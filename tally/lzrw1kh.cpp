@@ -30,10 +30,6 @@ inline void store64(uint8_t *p, uint64_t w)
     std::memcpy(p, &w, 8);
 }
 
-} // namespace
-
-namespace {
-
 // An empty table entry: a position so far before every real one that the
 // distance test alone turns it away.
 constexpr int16_t EmptySlot = -(MaxDistance + 2);
@@ -204,8 +200,12 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
     int x = 0;
 
     // At least MaxMatch bytes from the block's end nothing needs a bounds
-    // check: eight bytes are read once per position and everything else is
-    // taken from that word.
+    // check: eight bytes are read once per position, the hash comes ready
+    // from a stretch worked out ahead, and items go out without bounds tests.
+    // Literal or copy is a plain branch on purpose: while the processor
+    // guesses "literal" it starts on the next position before this one's
+    // earlier bytes have arrived, and that overlap is worth more than the
+    // guesses it gets wrong.
     if constexpr (std::endian::native == std::endian::little) {
         // Hashes are worked out a stretch ahead of x, so that a long run
         // skips the stretches it covers.
