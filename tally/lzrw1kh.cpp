@@ -94,21 +94,21 @@ inline int probe(int16_t *table, const uint8_t *in, int n, int x, int &matchPos)
 struct ChunkWriter
 {
     uint8_t *out;
-    int y = 3;       // where the next item goes
-    int z = 1;       // where the open control word goes
-    int items = 0;   // items under the open control word
-    uint32_t control = 0;
+    int y = 3; // where the next item goes
+    int z = 1; // where the open control word goes
+    // The open control word's bits behind a leading 1, which reaches bit 16
+    // when the word holds 16 items.
+    uint32_t control = 1;
 
     // Makes room for one more item, closing a full control word first.
     [[gnu::always_inline]] void startItem()
     {
-        if (items > 15) [[unlikely]] {
+        if (control >= 0x10000) [[unlikely]] {
             out[z] = uint8_t(control >> 8);
             out[z + 1] = uint8_t(control);
             z = y;
             y += 2;
-            items = 0;
-            control = 0;
+            control = 1;
         }
     }
 
@@ -117,7 +117,6 @@ struct ChunkWriter
         out[y] = c;
         y += 1;
         control <<= 1;
-        ++items;
     }
 
     [[gnu::always_inline]] void emitCopy(int distance, int len)
@@ -127,7 +126,6 @@ struct ChunkWriter
         out[y + 1] = uint8_t(key);
         y += 2;
         control = (control << 1) | 1;
-        ++items;
     }
 
     [[gnu::always_inline]] void emitRun(uint8_t c, int run)
@@ -139,14 +137,15 @@ struct ChunkWriter
         out[y + 3] = c;
         y += 4;
         control = (control << 1) | 1;
-        ++items;
     }
 
+    // Closes the last control word, its unused bits 0.
     void finish()
     {
-        control <<= (16 - items);
-        out[z] = uint8_t(control >> 8);
-        out[z + 1] = uint8_t(control);
+        const int items = std::bit_width(control) - 1;
+        const uint32_t word = control << (16 - items);
+        out[z] = uint8_t(word >> 8);
+        out[z + 1] = uint8_t(word);
     }
 };
 
@@ -211,13 +210,17 @@ int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
         // skips the stretches it covers.
         uint16_t *const hash = hashes.get();
         int hashedTo = 0;
-        while (x + MaxMatch <= n && w.y <= n) {
-            w.startItem();
+        const int lastFast = n - MaxMatch;
+        while (w.y <= n) {
+            // One test covers both the stretch's end and the fast part's.
             if (x >= hashedTo) [[unlikely]] {
-                const int count = std::min(HashStretch, n - MaxMatch + 1 - x);
+                if (x > lastFast)
+                    break;
+                const int count = std::min(HashStretch, lastFast + 1 - x);
                 hashAll(in + x, count, hash + x);
                 hashedTo = x + count;
             }
+            w.startItem();
             const uint64_t a0 = load64(in + x);
             // A run item needs the 16 bytes from x alike: two words tell.
             if (a0 == std::rotl(a0, 8) && load64(in + x + 8) == a0) [[unlikely]] {
