@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int MinMatch = 3;
@@ -12,6 +16,7 @@ constexpr int MaxMatch = 18;
 constexpr int MinRun = 16;
 constexpr int MaxRun = 4095;
 constexpr int MaxDistance = 4095;
+constexpr int HashStretch = 128;
 
 inline uint64_t load64(const uint8_t *p)
 {
@@ -25,6 +30,141 @@ inline void store64(uint8_t *p, uint64_t w)
     std::memcpy(p, &w, 8);
 }
 
+// An empty table entry: a position so far before every real one that the
+// distance test alone turns it away.
+constexpr int16_t EmptySlot = -(MaxDistance + 2);
+
+inline void clearTable(int16_t *table)
+{
+    std::fill(table, table + TLZR::HashSize, EmptySlot);
+}
+
+inline int hashSlot(uint32_t b0, uint32_t b1, uint32_t b2)
+{
+    return int((((b0 << 8) ^ (b1 << 4) ^ b2) * 40543u >> 4) & 0x0FFF);
+}
+
+// hashSlot for every position 0 .. count - 1, reading in[0 .. count + 15]:
+// eight positions at a time where the machine has 16-bit lanes. Only the low
+// 16 bits of the product reach the slot, so 16-bit lanes give the same slot.
+inline void hashAll(const uint8_t *in, int count, uint16_t *hashes)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(int16_t(40543 - 65536));
+    for (; i < count; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i b0 = _mm_unpacklo_epi8(v, zero);
+        const __m128i b1 = _mm_unpacklo_epi8(_mm_srli_si128(v, 1), zero);
+        const __m128i b2 = _mm_unpacklo_epi8(_mm_srli_si128(v, 2), zero);
+        const __m128i key = _mm_xor_si128(_mm_xor_si128(_mm_slli_epi16(b0, 8), _mm_slli_epi16(b1, 4)), b2);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(hashes + i), _mm_srli_epi16(_mm_mullo_epi16(key, factor), 4));
+    }
+#endif
+    for (; i < count; ++i)
+        hashes[i] = uint16_t(hashSlot(in[i], in[i + 1], in[i + 2]));
+}
+
+// The match search of FindMatch, on a bare table. Returns the match length
+// (3 to 18), or 0 for none.
+inline int probe(int16_t *table, const uint8_t *in, int n, int x, int &matchPos)
+{
+    // The hash looks at three bytes; fewer than three left can never match,
+    // so the last two positions of a block neither probe nor enter the table.
+    if (x + 2 >= n)
+        return 0;
+    const int h = hashSlot(in[x], in[x + 1], in[x + 2]);
+    const int p = table[h];
+    table[h] = int16_t(x);
+    if (x - p > MaxDistance)
+        return 0;
+    const int limit = std::min(MaxMatch, n - x);
+    int m = 0;
+    while (m < limit && in[x + m] == in[p + m])
+        ++m;
+    if (m < MinMatch)
+        return 0;
+    matchPos = p;
+    return m;
+}
+
+// The chunk being written: items go out behind a control word that takes
+// one bit per item, the first item in the highest bit, 1 for a copy or run.
+struct ChunkWriter
+{
+    uint8_t *out;
+    int y = 3; // where the next item goes
+    int z = 1; // where the open control word goes
+    // The open control word's bits behind a leading 1, which reaches bit 16
+    // when the word holds 16 items.
+    uint32_t control = 1;
+
+    // Makes room for one more item, closing a full control word first.
+    [[gnu::always_inline]] void startItem()
+    {
+        if (control >= 0x10000) [[unlikely]] {
+            out[z] = uint8_t(control >> 8);
+            out[z + 1] = uint8_t(control);
+            z = y;
+            y += 2;
+            control = 1;
+        }
+    }
+
+    [[gnu::always_inline]] void emitLiteral(uint8_t c)
+    {
+        out[y] = c;
+        y += 1;
+        control <<= 1;
+    }
+
+    [[gnu::always_inline]] void emitCopy(int distance, int len)
+    {
+        const int key = (distance << 4) | (len - MinMatch);
+        out[y] = uint8_t(key >> 8);
+        out[y + 1] = uint8_t(key);
+        y += 2;
+        control = (control << 1) | 1;
+    }
+
+    [[gnu::always_inline]] void emitRun(uint8_t c, int run)
+    {
+        const int count = run - MinRun;
+        out[y] = 0;
+        out[y + 1] = uint8_t(count >> 8);
+        out[y + 2] = uint8_t(count);
+        out[y + 3] = c;
+        y += 4;
+        control = (control << 1) | 1;
+    }
+
+    // Closes the last control word, its unused bits 0.
+    void finish()
+    {
+        const int items = std::bit_width(control) - 1;
+        const uint32_t word = control << (16 - items);
+        out[z] = uint8_t(word >> 8);
+        out[z + 1] = uint8_t(word);
+    }
+};
+
+// The length of the run of in[x] from x, at most MaxRun and within n, when
+// the first `known` bytes are already known to be alike.
+inline int runLength(const uint8_t *in, int n, int x, int known)
+{
+    const uint8_t c = in[x];
+    int run = known;
+    if constexpr (std::endian::native == std::endian::little) {
+        const uint64_t same = c * 0x0101010101010101u;
+        while (x + run + 8 <= n && run + 8 <= MaxRun && load64(in + x + run) == same)
+            run += 8;
+    }
+    while (x + run < n && in[x + run] == c && run < MaxRun)
+        ++run;
+    return run;
+}
+
 } // namespace
 
 TLZR::TLZR()
@@ -32,78 +172,11 @@ TLZR::TLZR()
     table.reset(new (std::nothrow) int16_t[HashSize]);
     if (!table)
         throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
-    std::memset(table.get(), 0xFF, sizeof(int16_t) * HashSize);
+    hashes.reset(new (std::nothrow) uint16_t[BlockSize + 8]);
+    if (!hashes)
+        throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
+    clearTable(table.get());
 }
-
-namespace {
-
-// The match search of FindMatch, on a bare table so that the coder's loop can
-// have it inlined. Returns the match length (3 to 18), or 0 for none.
-inline int probe(int16_t *table, const uint8_t *in, int n, int x, int &matchPos)
-{
-    // The hash looks at three bytes; fewer than three left can never match,
-    // so the last two positions of a block neither probe nor enter the table.
-    if (x + 2 >= n)
-        return 0;
-    const uint32_t key = ((((uint32_t(in[x]) << 4) ^ in[x + 1]) << 4) ^ in[x + 2]) * 40543u;
-    const int h = int((key >> 4) & 0x0FFF);
-    const int p = table[h];
-    table[h] = int16_t(x);
-    if (p == -1 || x - p > MaxDistance)
-        return 0;
-    const int limit = std::min(MaxMatch, n - x);
-    int m = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        // Eight bytes at a time; the first differing byte ends the match.
-        while (m + 8 <= limit) {
-            uint64_t a;
-            uint64_t b;
-            std::memcpy(&a, in + x + m, 8);
-            std::memcpy(&b, in + p + m, 8);
-            if (a != b) {
-                m += std::countr_zero(a ^ b) / 8;
-                goto compared;
-            }
-            m += 8;
-        }
-    }
-    while (m < limit && in[x + m] == in[p + m])
-        ++m;
-compared:
-    if (m < MinMatch)
-        return 0;
-    matchPos = p;
-    return m;
-}
-
-// probe() for a position at least MaxMatch bytes before the block's end, on
-// a little-endian machine, without a branch: text decides between a literal
-// and a copy at random, and each branch the processor cannot foresee costs
-// more than the work it saves. An empty or too distant table entry compares
-// the position with itself and is then refused; the 18 bytes are compared in
-// words at 0, 8 and 10 and the first difference picked with conditional moves.
-inline int probeInside(int16_t *table, const uint8_t *in, int x, int &matchPos)
-{
-    const uint64_t a0 = load64(in + x);
-    const uint32_t key = ((uint32_t(a0 & 0xFF) << 8) ^ (uint32_t(a0 >> 4) & 0xFF0) ^ uint32_t((a0 >> 16) & 0xFF))
-                         * 40543u;
-    const int h = int((key >> 4) & 0x0FFF);
-    const int p = table[h];
-    table[h] = int16_t(x);
-    const bool usable = p >= 0 && x - p <= MaxDistance;
-    const int from = usable ? p : x;
-    const uint64_t d0 = a0 ^ load64(in + from);
-    const uint64_t d1 = load64(in + x + 8) ^ load64(in + from + 8);
-    const uint64_t d2 = (load64(in + x + 10) ^ load64(in + from + 10)) >> 48;
-    const int m0 = std::countr_zero(d0) >> 3; // 8 when all eight agree
-    const int m1 = 8 + (std::countr_zero(d1) >> 3);
-    const int m2 = 16 + std::min(2, std::countr_zero(d2) >> 3);
-    const int m = m0 < 8 ? m0 : m1 < 16 ? m1 : m2;
-    matchPos = p;
-    return usable && m >= MinMatch ? m : 0;
-}
-
-} // namespace
 
 bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchLen)
 {
@@ -119,127 +192,98 @@ bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchL
 int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
 {
     int16_t *const tab = table.get();
-    std::memset(tab, 0xFF, sizeof(int16_t) * HashSize);
+    clearTable(tab);
 
     out[0] = FlagCoded;
+    ChunkWriter w{out};
     int x = 0;
-    int y = 3;
-    int z = 1;
-    int items = 0;
-    uint32_t control = 0;
 
-    // Far from the block's end the item is written without a branch on
-    // whether it is a literal or a copy: two bytes go out either way, and
-    // the second byte of a literal is written over by what follows.
+    // At least MaxMatch bytes from the block's end nothing needs a bounds
+    // check: eight bytes are read once per position, the hash comes ready
+    // from a stretch worked out ahead, and items go out without bounds tests.
+    // Literal or copy is a plain branch on purpose: while the processor
+    // guesses "literal" it starts on the next position before this one's
+    // earlier bytes have arrived, and that overlap is worth more than the
+    // guesses it gets wrong.
     if constexpr (std::endian::native == std::endian::little) {
-        while (x + MaxMatch <= n && y <= n) {
-            if (items > 15) {
-                out[z] = uint8_t(control >> 8);
-                out[z + 1] = uint8_t(control);
-                z = y;
-                y += 2;
-                items = 0;
-                control = 0;
+        // Hashes are worked out a stretch ahead of x, so that a long run
+        // skips the stretches it covers.
+        uint16_t *const hash = hashes.get();
+        int hashedTo = 0;
+        const int lastFast = n - MaxMatch;
+        while (w.y <= n) {
+            // One test covers both the stretch's end and the fast part's.
+            if (x >= hashedTo) [[unlikely]] {
+                if (x > lastFast)
+                    break;
+                const int count = std::min(HashStretch, lastFast + 1 - x);
+                hashAll(in + x, count, hash + x);
+                hashedTo = x + count;
             }
-            const uint8_t c = in[x];
+            w.startItem();
+            const uint64_t a0 = load64(in + x);
             // A run item needs the 16 bytes from x alike: two words tell.
-            const uint64_t same = c * 0x0101010101010101u;
-            if (load64(in + x) == same && load64(in + x + 8) == same) {
-                int run = MinRun;
-                while (x + run + 8 <= n && run + 8 <= MaxRun && load64(in + x + run) == same)
-                    run += 8;
-                while (x + run < n && in[x + run] == c && run < MaxRun)
-                    ++run;
-                {
-                    const int count = run - MinRun;
-                    out[y] = 0;
-                    out[y + 1] = uint8_t(count >> 8);
-                    out[y + 2] = uint8_t(count);
-                    out[y + 3] = c;
-                    y += 4;
-                    x += run;
-                    control = (control << 1) | 1;
-                    ++items;
+            if (a0 == std::rotl(a0, 8) && load64(in + x + 8) == a0) [[unlikely]] {
+                const int run = runLength(in, n, x, MinRun);
+                w.emitRun(uint8_t(a0), run);
+                x += run;
+                continue;
+            }
+            const int h = hash[x];
+            const int p = tab[h];
+            tab[h] = int16_t(x);
+            const int distance = x - p;
+            if (distance <= MaxDistance) {
+                const uint64_t d0 = a0 ^ load64(in + p);
+                if ((d0 & 0xFFFFFF) == 0) {
+                    int len;
+                    if (d0 != 0) [[likely]] {
+                        len = std::countr_zero(d0) >> 3;
+                    } else {
+                        const uint64_t d1 = load64(in + x + 8) ^ load64(in + p + 8);
+                        const uint64_t d2 = (load64(in + x + 10) ^ load64(in + p + 10)) >> 48;
+                        len = d1 != 0 ? 8 + (std::countr_zero(d1) >> 3)
+                                      : 16 + std::min(2, std::countr_zero(d2) >> 3);
+                    }
+                    w.emitCopy(distance, len);
+                    x += len;
                     continue;
                 }
             }
-            int pos = 0;
-            const int len = probeInside(tab, in, x, pos);
-            if (len > 0) {
-                const int key = ((x - pos) << 4) | (len - MinMatch);
-                out[y] = uint8_t(key >> 8);
-                out[y + 1] = uint8_t(key);
-                y += 2;
-                x += len;
-                control = (control << 1) | 1;
-            } else {
-                out[y] = c;
-                y += 1;
-                x += 1;
-                control <<= 1;
-            }
-            ++items;
+            w.emitLiteral(uint8_t(a0));
+            x += 1;
         }
     }
-    while (x < n && y <= n) {
-        if (items > 15) {
-            out[z] = uint8_t(control >> 8);
-            out[z + 1] = uint8_t(control);
-            z = y;
-            y += 2;
-            items = 0;
-            control = 0;
-        }
+    while (x < n && w.y <= n) {
+        w.startItem();
         const uint8_t c = in[x];
         // Only a run of MinRun or more becomes a run item, and a run that
         // long has c at x + MinRun - 1 too: most positions stop at that test.
-        int run = 0;
-        if (x + MinRun <= n && in[x + MinRun - 1] == c) {
-            run = 1;
-            while (x + run < n && in[x + run] == c && run < MaxRun)
-                ++run;
-        }
+        const int run = x + MinRun <= n && in[x + MinRun - 1] == c ? runLength(in, n, x, 1) : 0;
         if (run >= MinRun) {
-            const int count = run - MinRun;
-            out[y] = 0;
-            out[y + 1] = uint8_t(count >> 8);
-            out[y + 2] = uint8_t(count);
-            out[y + 3] = c;
-            y += 4;
+            w.emitRun(c, run);
             x += run;
-            control = (control << 1) | 1;
-        } else {
-            int pos = 0;
-            const int len = std::endian::native == std::endian::little && x + MaxMatch <= n
-                                ? probeInside(tab, in, x, pos)
-                                : probe(tab, in, n, x, pos);
-            if (len > 0) {
-                const int key = ((x - pos) << 4) | (len - MinMatch);
-                out[y] = uint8_t(key >> 8);
-                out[y + 1] = uint8_t(key);
-                y += 2;
-                x += len;
-                control = (control << 1) | 1;
-            } else {
-                out[y] = c;
-                y += 1;
-                x += 1;
-                control <<= 1;
-            }
+            continue;
         }
-        ++items;
+        int pos = 0;
+        const int len = probe(tab, in, n, x, pos);
+        if (len > 0) {
+            w.emitCopy(x - pos, len);
+            x += len;
+        } else {
+            w.emitLiteral(c);
+            x += 1;
+        }
     }
-    control <<= (16 - items);
-    out[z] = uint8_t(control >> 8);
-    out[z + 1] = uint8_t(control);
+    w.finish();
 
-    if (y > n) {
+    if (w.y > n) {
         out[0] = FlagStored;
         if (n > 0)
             std::memcpy(out + 1, in, size_t(n));
         return n + 1;
     }
-    return y;
+    return w.y;
 }
 
 namespace {

@@ -60,4 +60,6 @@ public:
 
 private:
     std::unique_ptr<int16_t[]> table;
+    // The hash of every position of the block being coded, worked out ahead.
+    std::unique_ptr<uint16_t[]> hashes;
 };
