@@ -179,8 +179,8 @@ void HostLink::hostpress(bool soloGame)
     m_session.setLoginName(m_session.state().myName);
     m_session.setIsHost(true);
     quint16 port = gamePort;
-    if (m_server && m_server->listener() && port == 0)
-        port = m_server->listener()->port();
+    if (m_server && port == 0)
+        port = m_server->listeningPort();
     try {
         openSocket(*m_sock, QStringLiteral("127.0.0.1"), port);
     } catch (const GameError &e) {
@@ -200,8 +200,8 @@ void HostLink::hostpress(bool soloGame)
 
 quint16 HostLink::hostedPort() const
 {
-    if (m_server && m_server->listener() && gamePort == 0)
-        return m_server->listener()->port();
+    if (m_server && gamePort == 0)
+        return m_server->listeningPort();
     return gamePort;
 }
 

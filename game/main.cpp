@@ -7,6 +7,7 @@
 #include "portmap/portmapper.h"
 #include "windows/tchat.h"
 #include "host/puzzlestore.h"
+#include "host/hostthread.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
 
@@ -135,9 +136,12 @@ int main(int argc, char **argv)
 
     // Only the main window is shown at start; the others are built on first use.
     Tchat chat;
-    TServer server;
+    // The host runs in a thread of its own, so the window's work never delays a check.
+    HostThread host;
+    TServer &server = host.server();
     server.setPuzzleStore(&puzzles);
     server.setListenerFactory([](QObject *parent) { return new TSockListener(parent); });
+    host.start();
 
     DeferredSound sounds;
     chat.setSoundOutput(&sounds);

@@ -8,8 +8,11 @@
 #include "net/listener.h"
 #include "base/gamedefaults.h"
 
+#include <QThread>
+
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -53,9 +56,10 @@ static_assert(LongestWinner <= FrameBuffer::MaxPending, "a winner text must fit 
 
 TServer::TServer(QObject *parent)
     : QObject(parent), m_dispatcher(HostTickMs, this),
-      m_version([] { return QByteArray(Game::VersionText); }),
+      m_version(Game::VersionText),
       m_random(static_cast<std::mt19937::result_type>(
-          std::chrono::system_clock::now().time_since_epoch().count()))
+          std::chrono::system_clock::now().time_since_epoch().count())),
+      m_loginTimer(this) // moves with the host to its thread
 {
     seatCount = 4;
     m_clock.start();
@@ -94,6 +98,37 @@ void TServer::addHandler(const char *name, Handler handler)
 
 void TServer::listen(quint16 port, Listener::Scope scope)
 {
+    if (thread() == QThread::currentThread()) {
+        listenHere(port, scope);
+        return;
+    }
+    // The listener and its sockets live in the host's thread: listen there,
+    // and hand what it threw back to the caller.
+    std::exception_ptr failure;
+    QMetaObject::invokeMethod(
+        this,
+        [this, port, scope, &failure] {
+            try {
+                listenHere(port, scope);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TServer::setVersionText(const QByteArray &text)
+{
+    if (thread() == QThread::currentThread())
+        m_version = text;
+    else
+        QMetaObject::invokeMethod(this, [this, text] { m_version = text; }, Qt::QueuedConnection);
+}
+
+void TServer::listenHere(quint16 port, Listener::Scope scope)
+{
     if (!m_listener) {
         if (!m_makeListener)
             throw ESockException(QStringLiteral("Listen - Error Starting Listen"));
@@ -102,7 +137,9 @@ void TServer::listen(quint16 port, Listener::Scope scope)
     }
     try {
         m_listener->listen(port, scope);
+        m_listeningPort = m_listener->port();
     } catch (const ESockException &e) {
+        m_listeningPort = m_listener->isListening() ? m_listener->port() : 0;
         if (!m_listener->portTaken())
             throw;
         throw ESockException(e.text() + QStringLiteral("\nAnother program, perhaps another game, "
@@ -306,7 +343,7 @@ void TServer::receivedlogininfo(FieldReader &f, int senderSlot)
                 sendTo(s, Msg::existingPlayers(j, m_slots[j].name));
         }
     }
-    if (version != m_version()) {
+    if (version != m_version) {
         sendTo(1, Msg::haveWrongVersion(name));
         sendTo(s, Msg::wrongVersion());
     }

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <functional>
 #include <random>
 
@@ -36,8 +37,11 @@ struct PlayerSlot
 
 // The game authority: admits connections into slots, logs players in, relays
 // chat and sounds, starts games, judges checks in arrival order, keeps the
-// scores and names the winner. It runs hidden in the hosting player's process;
-// that player's own window is an ordinary client in slot 1.
+// scores and names the winner. It runs hidden in the hosting player's process,
+// in a thread of its own (HostThread), so a busy window never holds up its
+// tick or its sockets; that player's own window is an ordinary client in
+// slot 1. listen(), listeningPort() and setVersionText() may be called from
+// any thread; everything else belongs to the host's thread.
 class TServer : public QObject
 {
     Q_OBJECT
@@ -61,13 +65,18 @@ public:
     void setListenerFactory(ListenerFactory make) { m_makeListener = std::move(make); }
     // Starts listening for players (Sock1): on every interface for a hosted
     // game, on loopback only for a solo one. Throws ESockException on failure.
+    // Called from another thread, it waits for the host's thread to listen
+    // and throws what the listener threw there.
     void listen(quint16 port = GamePort, Listener::Scope scope = Listener::AnyAddress);
+    // The port the listener holds (0: not listening), read from any thread.
+    quint16 listeningPort() const { return m_listeningPort.load(); }
     // Tests shorten the time a connection gets to log in.
     void setLoginTimeout(int ms) { m_loginTimeoutMs = ms; }
     Listener *listener() const { return m_listener; }
 
-    // The version text compared at login: the about box's version label.
-    void setVersionSource(std::function<QByteArray()> source) { m_version = std::move(source); }
+    // The version text compared at login: the about box's version label,
+    // handed over as text, since no widget is read from the host's thread.
+    void setVersionText(const QByteArray &text);
     void setPuzzleStore(const PuzzleStore *store) { m_puzzles = store; }
     std::mt19937 &random() { return m_random; }
     Dispatcher &dispatcher() { return m_dispatcher; }
@@ -97,6 +106,7 @@ private:
     void tempsockDisconnect(Connection *connection);
     void tempsockInfo(Connection *connection, int code, const QString &text);
     void disconnectsock(int s);
+    void listenHere(quint16 port, Listener::Scope scope);
 
     // message handlers; senderSlot is the slot of the connection it came on
     void receivedlogininfo(FieldReader &f, int senderSlot);
@@ -126,7 +136,8 @@ private:
     ListenerFactory m_makeListener;
     Listener *m_listener = nullptr;
     const PuzzleStore *m_puzzles = nullptr;
-    std::function<QByteArray()> m_version;
+    QByteArray m_version;
+    std::atomic<quint16> m_listeningPort = 0;
     std::mt19937 m_random;
     int m_nextOrigin = 0;
     int m_loginTimeoutMs = LoginTimeoutMs;

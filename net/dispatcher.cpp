@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-Dispatcher::Dispatcher(int intervalMs, QObject *parent) : QObject(parent), m_interval(intervalMs)
+Dispatcher::Dispatcher(int intervalMs, QObject *parent)
+    : QObject(parent), m_timer(this) /* moves with the dispatcher to another thread */, m_interval(intervalMs)
 {
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);

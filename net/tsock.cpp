@@ -168,6 +168,9 @@ void TSock::send(const QByteArray &bytes)
         return;
     }
     m_socket->write(bytes);
+    // Into the system now, not at the event loop's next turn: a host that
+    // relays to several players puts every copy on the wire at once.
+    m_socket->flush();
 }
 
 QByteArray TSock::receiveAll()

@@ -1,3 +1,4 @@
+#include "host/hostthread.h"
 #include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "base/errors.h"
@@ -11,7 +12,9 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -184,6 +187,7 @@ private slots:
     void dropsAPeerThatNeverReads();
     void takesFloodersInTurn();
     void listensWhereItIsTold();
+    void answersWhileTheWindowThreadIsBusy();
 };
 
 void TestTServer::initTestCase()
@@ -1398,17 +1402,89 @@ void TestTServer::listensWhereItIsTold()
         QCOMPARE(other.waitForConnected(5000), reachable);
     }
 
-    // A port someone else holds is named in the error.
-    TServer second;
-    second.setListenerFactory(socketListener);
-    try {
-        second.listen(solo.port, Listener::Loopback);
-        QFAIL("listened on a taken port");
-    } catch (const ESockException &e) {
-        QCOMPARE(e.text(), QStringLiteral("Listen - Error Binding Socket\nAnother program, perhaps another "
-                                          "game, is already using port %1.")
-                               .arg(solo.port));
+    // A port someone else holds is named in the error, also when the host
+    // listens in its own thread for a window in another.
+    for (bool ownThread : {false, true}) {
+        HostThread second;
+        second.server().setListenerFactory(socketListener);
+        if (ownThread)
+            second.start();
+        try {
+            second.server().listen(solo.port, Listener::Loopback);
+            QFAIL("listened on a taken port");
+        } catch (const ESockException &e) {
+            QCOMPARE(e.text(), QStringLiteral("Listen - Error Binding Socket\nAnother program, perhaps another "
+                                              "game, is already using port %1.")
+                                   .arg(solo.port));
+        }
+        QCOMPARE(second.server().listeningPort(), quint16(0));
     }
+}
+
+void TestTServer::answersWhileTheWindowThreadIsBusy()
+{
+    // The hosting player's window renders chat and boards on the thread that
+    // runs this test; the host must read, judge and answer a check while that
+    // thread is busy.
+    HostThread host;
+    host.server().setListenerFactory(socketListener);
+    host.start();
+    host.server().listen(0, Listener::Loopback);
+    const quint16 port = host.server().listeningPort();
+    QVERIFY(port != 0);
+
+    std::atomic<bool> joined = false;
+    std::atomic<bool> windowBusy = false;
+    std::atomic<bool> answered = false;
+    std::atomic<bool> done = false;
+    QByteArray heard; // the player's side, read once it is done
+    std::thread player([&] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const timeval wait = {10, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        auto readUntil = [&](const QByteArray &text) {
+            char buffer[4096];
+            while (!heard.contains(text)) {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    return false;
+                heard.append(buffer, n);
+            }
+            return true;
+        };
+        const bool in = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+                        && readUntil(FrameBuffer::frame(Msg::sendLoginInfo(1)));
+        joined = true;
+        if (in) {
+            while (!windowBusy)
+                std::this_thread::yield();
+            const QByteArray check = FrameBuffer::frame("CMD_checkit+1+5+5+0");
+            if (::send(fd, check.constData(), size_t(check.size()), 0) == check.size()
+                && readUntil(FrameBuffer::frame(Msg::checkResult(1, 0, 1))))
+                answered = true;
+        }
+        ::close(fd);
+        done = true;
+    });
+
+    QVERIFY(QTest::qWaitFor([&] { return joined.load(); }, 10000));
+    // The window thread is busy until the answer comes, or for five seconds.
+    QElapsedTimer busy;
+    busy.start();
+    windowBusy = true;
+    while (!answered && !done && busy.elapsed() < 5000) {
+    }
+    const bool answeredWhileBusy = answered;
+    const qint64 busyFor = busy.elapsed();
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 15000);
+    player.join();
+    QVERIFY(finished);
+    QVERIFY2(answeredWhileBusy, heard.constData());
+    qInfo("a check was answered %lld ms into the window's busy spell", busyFor);
 }
 
 QTEST_GUILESS_MAIN(TestTServer)

@@ -8,7 +8,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,6 +75,7 @@ class TestTSock : public QObject
 private slots:
     void connectsSendsAndReceives();
     void carriesLargeSendsInOrder();
+    void handsEachSendToTheSystemAtOnce();
     void closingTheHostEndClosesTheClient();
     void readsWhatThePeerSentBeforeLeaving();
     void peerResetReportsClosed();
@@ -174,6 +177,30 @@ void TestTSock::carriesLargeSendsInOrder()
     QVERIFY(hw.buffered.size() > big.size() / TSock::ReadChunk);
     for (qint64 n : hw.buffered)
         QVERIFY(n <= TSock::ReadChunk);
+}
+
+void TestTSock::handsEachSendToTheSystemAtOnce()
+{
+    // A plain socket reads what the host's end sent before the event loop
+    // turns again: nothing waits in a buffer of ours.
+    TSockListener listener;
+    listener.listen(0, Listener::Loopback);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(listener.port());
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const timeval wait = {5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    QTRY_VERIFY(listener.hasPendingConnections());
+    TSock *host = listener.accept();
+    QVERIFY(host);
+    host->send("CMD_sendlogininfo+1\xFF");
+    char got[64] = {};
+    const ssize_t n = ::recv(fd, got, sizeof got, 0);
+    ::close(fd);
+    QCOMPARE(QByteArray(got, int(std::max<ssize_t>(n, 0))), QByteArray("CMD_sendlogininfo+1\xFF"));
 }
 
 void TestTSock::closingTheHostEndClosesTheClient()

@@ -189,12 +189,10 @@ void Tchat::setWindows(const Windows &windows, Missing missing)
         m_session.setVersionText(m_windows.about ? m_windows.about->versionText()
                                                  : QString::fromLatin1(Game::VersionText));
     }
-    if (m_windows.server && m_windows.about) {
-        Tabout *about = m_windows.about;
-        m_windows.server->setVersionSource([about] { return about->versionText().toUtf8(); });
-    } else if (m_windows.server && versioned) {
-        m_windows.server->setVersionSource([] { return QByteArray(Game::VersionText); });
-    }
+    if (m_windows.server && m_windows.about)
+        m_windows.server->setVersionText(m_windows.about->versionText().toUtf8());
+    else if (m_windows.server && versioned)
+        m_windows.server->setVersionText(Game::VersionText);
     m_link->setServer(m_windows.server);
     if (m_windows.server)
         connect(m_windows.server, &TServer::handlerError, this, &Tchat::showError);
