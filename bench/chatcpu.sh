@@ -3,19 +3,12 @@
 # 10 seconds, under Xvfb: bench/chatcpu.sh PROGRAM [BASELINE_PROGRAM].
 # Each program runs in its own network namespace (it listens on 7772).
 set -euo pipefail
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+# Its own network namespace and X server, as the window tests have them.
+source "$(dirname "$0")/../tests/lib/isolate.sh"
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(head -n1 "$work/display") QT_QPA_PLATFORM=xcb
+source "$here/../tests/lib/desktop.sh"
+start_server bench 1280x1024x24
+export QT_QPA_PLATFORM=xcb
 
 declare -a names shares
 for program in "$@"; do

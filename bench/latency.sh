@@ -6,11 +6,7 @@
 # checks (500) and chat lines (300). Each program runs in its own network
 # namespace, from a copy in a temporary folder.
 set -euo pipefail
-if [ "${1:-}" != "--inner" ]; then
-    exec unshare -n bash "$0" --inner "$@"
-fi
-shift
-ip link set lo up
+source "$(dirname "$0")/../tests/lib/isolate.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 # The host's pace: one queued message per tick while it is busy.
 tick=$(sed -n 's/^constexpr int HostTickMs = \([0-9]*\);.*/\1/p' "$here/../host/tserver.cpp")

@@ -17,13 +17,9 @@ for f in "$watch" "$bare" "$build/sudoku"; do
     [ -x "$f" ] || { echo "startup.sh: $f is missing" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(head -n1 "$work/display")
+# The X server (and $work, removed at exit) come from the window tests' helper.
+source "$(dirname "$0")/../tests/lib/desktop.sh"
+start_server bench 1280x1024x24
 export QT_QPA_PLATFORM=xcb
 
 # One timed start, in a fresh network namespace with loopback up and fresh
