@@ -1,6 +1,7 @@
 // What a screen reader is told about the main window: the board's 81 cells
 // with their names and the cell that has the focus, a name for every control
 // a player can reach, and text that stays readable under a dark palette.
+#include "hostfeed.h"
 #include "net/framebuffer.h"
 #include "windows/boardaccessible.h"
 #include "windows/tabout.h"
@@ -23,17 +24,6 @@
 
 namespace {
 
-// Hands host messages to a window's session and handles them all.
-void feed(Tchat &chat, std::initializer_list<QByteArray> messages)
-{
-    QByteArray bytes;
-    for (const QByteArray &m : messages)
-        bytes += FrameBuffer::frame(m);
-    chat.session().received(bytes);
-    while (chat.session().dispatcher().dispatchOne()) {
-    }
-}
-
 // The events the board sends to assistive technology, as (kind, child).
 QList<QPair<QAccessible::Event, int>> g_events;
 QObject *g_watched = nullptr;
@@ -47,8 +37,9 @@ void recordEvent(QAccessibleEvent *event)
 void startTwoPlayerGame(Tchat &chat)
 {
     chat.session().setMyName(QStringLiteral("You"));
-    feed(chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Ann",
-                "CMD_startgame+You+1+1+", "CMD_theboard+1+5+3+7", "CMD_nextplayer+1+"});
+    feed(chat.session(),
+         {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Ann",
+          "CMD_startgame+You+1+1+", "CMD_theboard+1+5+3+7", "CMD_nextplayer+1+"});
 }
 
 // The contrast ratio of two colours, as web guidelines define it (1 to 21).
@@ -133,7 +124,7 @@ private slots:
 
         // Ann's right digit, this player's confirmed digit, an unchecked
         // digit and pencil marks, each on its own cell.
-        feed(chat, {"CMD_correct+2+1+1+4+0", "CMD_correct+1+2+1+6+0"});
+        feed(chat.session(), {"CMD_correct+2+1+1+4+0", "CMD_correct+1+2+1+6+0"});
         s.input().boardMouseUp(Qt::LeftButton, 10, 60); // column 1, row 2
         s.input().typeDigit(8);
         s.input().boardMouseUp(Qt::RightButton, 60, 60); // column 2, row 2
@@ -220,7 +211,7 @@ private slots:
         for (const QString &n : std::as_const(nameless))
             qWarning("nameless: %s", qPrintable(n));
         // A status line's name follows its text.
-        feed(chat, {"CMD_hisscore+2+15+3+"});
+        feed(chat.session(), {"CMD_hisscore+2+15+3+"});
         const auto nameOf = [&chat](const char *label) {
             return QAccessible::queryAccessibleInterface(chat.findChild<QLabel *>(QLatin1String(label)))
                 ->text(QAccessible::Name);
@@ -240,7 +231,8 @@ private slots:
         {
             Tchat chat;
             startTwoPlayerGame(chat);
-            feed(chat, {"CMD_chat+Ann chats: hi|clBlack", "CMD_generating+", "CMD_hisscore+2+15+3+"});
+            feed(chat.session(),
+                 {"CMD_chat+Ann chats: hi|clBlack", "CMD_generating+", "CMD_hisscore+2+15+3+"});
             const QImage shot = chat.grab().toImage();
             // For a person to look at: A11Y_SHOT names a file for the picture.
             if (qEnvironmentVariableIsSet("A11Y_SHOT"))

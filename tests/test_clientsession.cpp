@@ -3,6 +3,7 @@
 #include "client/boardaids.h"
 #include "client/boardgeometry.h"
 #include "client/clientsession.h"
+#include "hostfeed.h"
 #include "net/framebuffer.h"
 
 #include <QSignalSpy>
@@ -34,23 +35,12 @@ struct Recorder
     QStringList tally;
 };
 
-// Delivers host messages and runs the dispatcher until the queue is empty.
-void host(ClientSession &s, std::initializer_list<const char *> messages)
-{
-    QByteArray bytes;
-    for (const char *m : messages)
-        bytes += FrameBuffer::frame(m);
-    s.received(bytes);
-    while (s.dispatcher().dispatchOne()) {
-    }
-}
-
 // A logged-in player in the given seat, with a game of the given type running.
 void seatedInGame(ClientSession &s, int seat, const char *gameType = "2")
 {
     s.setMyName(QStringLiteral("Ann"));
     s.setLoginName(QStringLiteral("Ann"));
-    host(s, {qPrintable(QStringLiteral("CMD_sendlogininfo+%1").arg(seat)),
+    feed(s, {qPrintable(QStringLiteral("CMD_sendlogininfo+%1").arg(seat)),
              qPrintable(QStringLiteral("CMD_newplayerinfo+%1+Ann").arg(seat)),
              qPrintable(QStringLiteral("CMD_startgame+Ann+%1+1+").arg(QLatin1String(gameType))),
              "CMD_theboard+1+1+1+5+2+2+6",
@@ -69,13 +59,14 @@ private slots:
         ClientSession s;
         Recorder r(s);
         s.setLoginName(QStringLiteral("Zoë+1"));
-        host(s, {"CMD_sendlogininfo+5"});
+        feed(s, {"CMD_sendlogininfo+5"});
         QCOMPARE(s.state().mySeat, 5);
         QVERIFY(s.state().loggedIn);
         QCOMPARE(r.sent, QList<QByteArray>{QByteArray("CMD_logininfo+5+1.0.2+") + QString("Zoë+1").toUtf8()});
 
         QSignalSpy load(&s, &ClientSession::loadSettingsRequested);
-        host(s, {"CMD_existingplayers+1+Bob", "CMD_existingplayers+2+", "CMD_newplayerinfo+5+Zo\xc3\xab+1"});
+        feed(s, {"CMD_existingplayers+1+Bob", "CMD_existingplayers+2+",
+                 "CMD_newplayerinfo+5+Zo\xc3\xab+1"});
         QCOMPARE(r.lines, (QStringList{"Bob is Connected.", " is Connected.", "You are Connected.",
                                        "You are spying."}));
         QCOMPARE(load.count(), 1);
@@ -87,13 +78,13 @@ private slots:
 
         // A seat still waiting leaves no line; a watcher that leaves goes from the list.
         r.lines.clear();
-        host(s, {"CMD_playerdisconnected+3+Cy", "CMD_playerdisconnected+1+Bob",
+        feed(s, {"CMD_playerdisconnected+3+Cy", "CMD_playerdisconnected+1+Bob",
                  "CMD_playerdisconnected+6+Nobody", "CMD_playerdisconnected+5+Zo\xc3\xab+1"});
         QCOMPARE(r.lines, (QStringList{"Bob disconnected.", "Zoë+1 has left."}));
         QCOMPARE(s.state().seats[1].name, QStringLiteral("<Waiting>"));
         QVERIFY(s.state().spectators.isEmpty());
 
-        host(s, {"CMD_havewrongversion+Cy", "CMD_wrongversion+"});
+        feed(s, {"CMD_havewrongversion+Cy", "CMD_wrongversion+"});
         QCOMPARE(r.lines.mid(2), (QStringList{"Cy has a different version of the game then you.",
                                               "You have a differnt version of the game then the host."}));
     }
@@ -105,11 +96,12 @@ private slots:
         ClientSession s;
         Recorder r(s);
         s.setIsHost(true);
-        host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+2+<Waiting>"});
+        feed(s,
+             {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+Ann", "CMD_newplayerinfo+2+<Waiting>"});
         QVERIFY(s.seatMenuFor(2).remove);
         QVERIFY(!s.seatMenuFor(3).remove);
         r.lines.clear();
-        host(s, {"CMD_playerdisconnected+2+<Waiting>", "CMD_playerdisconnected+3+"});
+        feed(s, {"CMD_playerdisconnected+2+<Waiting>", "CMD_playerdisconnected+3+"});
         QCOMPARE(r.lines, QStringList{QStringLiteral("<Waiting> disconnected.")});
         QVERIFY(!s.seatMenuFor(2).remove);
         QCOMPARE(s.state().seats[2].name, QStringLiteral("<Waiting>"));
@@ -119,14 +111,14 @@ private slots:
     {
         ClientSession s;
         Recorder r(s);
-        host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
+        feed(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
         r.lines.clear();
-        host(s, {"CMD_justwatching+6+1"});
+        feed(s, {"CMD_justwatching+6+1"});
         QVERIFY(r.lines.isEmpty());
-        host(s, {"CMD_justwatching+2+1"});
+        feed(s, {"CMD_justwatching+2+1"});
         QVERIFY(s.state().justWatchChecked);
         QVERIFY(s.state().seats[2].eyes);
-        host(s, {"CMD_justwatching+2+2"});
+        feed(s, {"CMD_justwatching+2+2"});
         QVERIFY(!s.state().justWatchChecked);
         QVERIFY(!s.state().seats[2].eyes);
         QCOMPARE(r.lines, (QStringList{"Ann is just watching", "Ann is now playing again"}));
@@ -140,7 +132,7 @@ private slots:
     {
         ClientSession s;
         Recorder r(s);
-        host(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+2+Bob"});
+        feed(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+2+Bob"});
         ClientSession::SeatMenu menu = s.seatMenuFor(3);
         QVERIFY(!menu.remove && !menu.setWatch && !menu.unsetWatch);
         s.setIsHost(true);
@@ -157,14 +149,14 @@ private slots:
     void runningGameState()
     {
         ClientSession s;
-        host(s, {"CMD_loadstats+3+2+t+15+0+-3+7+"});
+        feed(s, {"CMD_loadstats+3+2+t+15+0+-3+7+"});
         QCOMPARE(s.state().labelGametype, QStringLiteral("First to Complete"));
         QCOMPARE(s.state().labelScore, QStringLiteral("Squares Filled"));
         QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Medium Puzzle"));
         QCOMPARE(s.state().labelTeamgame, QStringLiteral("TEAM GAME: ON"));
         QCOMPARE(s.state().seats[3].score, QStringLiteral("-3"));
         QVERIFY(s.state().gameInProgress);
-        host(s, {"CMD_loadstats+1+9+++++++"});
+        feed(s, {"CMD_loadstats+1+9+++++++"});
         QCOMPARE(s.state().labelGametype, QStringLiteral("Score and Show"));
         QCOMPARE(s.state().labelScore, QStringLiteral("Points"));
         QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Easy Puzzle"));
@@ -176,7 +168,7 @@ private slots:
         ClientSession s;
         Recorder r(s);
         s.setMyName(QStringLiteral("Ann"));
-        host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Bob+2+3+"});
+        feed(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Bob+2+3+"});
         QCOMPARE(r.lines.last(), QStringLiteral("Bob has started a Score and Hide game."));
         QCOMPARE(s.state().labelPuzzletype, QStringLiteral("Hard Puzzle"));
         QCOMPARE(s.state().labelLeft, QString());
@@ -187,11 +179,11 @@ private slots:
         for (int k = 0; k < 30; ++k)
             board += "+" + QByteArray::number(k % 9 + 1) + "+" + QByteArray::number(k / 9 + 1) + "+"
                      + QByteArray::number(k % 9 + 1);
-        host(s, {board.constData()});
+        feed(s, {board.constData()});
         QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 51"));
         QCOMPARE(s.state().board.cell(3, 1).value, 12);
 
-        host(s, {"CMD_nextplayer+2+"});
+        feed(s, {"CMD_nextplayer+2+"});
         QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
         QCOMPARE(r.sounds.last(), QStringLiteral("turn"));
         QVERIFY(s.clockRunning());
@@ -202,7 +194,7 @@ private slots:
 
         // A watcher's turn message names its own slot: counted as seat 1.
         s.setTurnSound(1);
-        host(s, {"CMD_nextplayer+7+"});
+        feed(s, {"CMD_nextplayer+7+"});
         QCOMPARE(s.state().turnSeat, 1);
         QCOMPARE(s.state().labelStatus, QStringLiteral("Play Has Begun."));
         QCOMPARE(r.sounds.last(), QStringLiteral("filled"));
@@ -220,7 +212,7 @@ private slots:
         QCOMPARE(s.state().board.cell(4, 4).pencil[3], 3);
         s.input().typeDigit(7);
         QCOMPARE(s.state().board.cell(4, 4).value, 7);
-        host(s, {"CMD_correct+2+4+4+7+0+5+5+1+0", "CMD_correct+3+1+1+5+1+6+6+2+0+4+4+7+1"});
+        feed(s, {"CMD_correct+2+4+4+7+0+5+5+1+0", "CMD_correct+3+1+1+5+1+6+6+2+0+4+4+7+1"});
         QCOMPARE(s.state().board.cell(4, 4).value, 7 + 9); // confirmed then re-reported: locked red
         QCOMPARE(s.state().board.cell(5, 5).value, 1 + 27);
         QCOMPARE(s.state().board.cell(1, 1).value, 5 + 9);
@@ -235,9 +227,9 @@ private slots:
         ClientSession s;
         Recorder r(s);
         seatedInGame(s, 2, "3");
-        host(s, {"CMD_checkresult+3+1+1+"});
+        feed(s, {"CMD_checkresult+3+1+1+"});
         QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
-        host(s, {"CMD_checkresult+2+5+2+", "CMD_highliteit+2+4+9+12"});
+        feed(s, {"CMD_checkresult+2+5+2+", "CMD_highliteit+2+4+9+12"});
         QCOMPARE(s.state().labelStatus, QStringLiteral("5 CORRECT 2 MISPLACED"));
         QCOMPARE(r.sounds.last(), QStringLiteral("wrong"));
         QVERIFY(s.state().panelPenaltyVisible);
@@ -250,17 +242,17 @@ private slots:
         s.turntimeTimer();
         QVERIFY(!s.state().panelPenaltyVisible);
 
-        host(s, {"CMD_hisscore+1+3+3+", "CMD_hisscore+2+14+-3+"});
+        feed(s, {"CMD_hisscore+1+3+3+", "CMD_hisscore+2+14+-3+"});
         QCOMPARE(s.state().seats[2].score, QStringLiteral("14"));
         QCOMPARE(s.state().seats[2].bonus, QStringLiteral("-3"));
         QCOMPARE(s.state().seats[1].bonus, QString());
-        host(s, {"CMD_hisscore+1+8+5+", "CMD_hisscore+9+8+5+"});
+        feed(s, {"CMD_hisscore+1+8+5+", "CMD_hisscore+9+8+5+"});
         QCOMPARE(s.state().seats[1].bonus, QStringLiteral("+5"));
 
         // In a score game a misplaced digit costs points, not a penalty.
         ClientSession hide;
         seatedInGame(hide, 2, "2");
-        host(hide, {"CMD_checkresult+2+0+2+"});
+        feed(hide, {"CMD_checkresult+2+0+2+"});
         QVERIFY(!hide.state().panelPenaltyVisible);
     }
 
@@ -270,19 +262,19 @@ private slots:
         Recorder r(s);
         seatedInGame(s, 2);
         s.setIsHost(true);
-        host(s, {"CMD_winner+Ann and Bob+"});
+        feed(s, {"CMD_winner+Ann and Bob+"});
         QCOMPARE(s.state().winnerText, QStringLiteral("Ann and Bob has Won the Game!"));
         QCOMPARE(r.lines.last(), s.state().winnerText);
         QCOMPARE(r.tally, QStringList{QStringLiteral("Ann and Bob")});
         QVERIFY(s.state().panelWinnerVisible && s.state().buttonStartVisible && !s.state().gameInProgress);
-        host(s, {"CMD_startgame+Ann+2+1+", "CMD_winner+Ann+"});
+        feed(s, {"CMD_startgame+Ann+2+1+", "CMD_winner+Ann+"});
         QCOMPARE(s.state().winnerText, QStringLiteral("You have Won the Game!"));
         QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
 
         ClientSession watcher;
         Recorder w(watcher);
         seatedInGame(watcher, 6);
-        host(watcher, {"CMD_winner+Ann+"});
+        feed(watcher, {"CMD_winner+Ann+"});
         QCOMPARE(watcher.state().winnerText, QStringLiteral("Ann has Won the Game!"));
         QVERIFY(w.tally.isEmpty());
     }
@@ -294,19 +286,19 @@ private slots:
         Recorder r(s);
         s.setMyName(QStringLiteral("Bob"));
         s.setLoginName(QStringLiteral("Bob"));
-        host(s, {"CMD_sendlogininfo+2", "CMD_existingplayers+1+Bob", "CMD_newplayerinfo+2+Bob (2)",
+        feed(s, {"CMD_sendlogininfo+2", "CMD_existingplayers+1+Bob", "CMD_newplayerinfo+2+Bob (2)",
                  "CMD_startgame+Bob+2+1+", "CMD_nextplayer+2+"});
         QCOMPARE(s.state().myName, QStringLiteral("Bob (2)"));
         QCOMPARE(s.state().loginName, QStringLiteral("Bob")); // what was sent at login stays
         QCOMPARE(s.state().labelStatus, QStringLiteral("Your Turn."));
-        host(s, {"CMD_winner+Bob+"});
+        feed(s, {"CMD_winner+Bob+"});
         QCOMPARE(s.state().winnerText, QStringLiteral("Bob has Won the Game!"));
         QCOMPARE(r.tally, QStringList{QStringLiteral("Bob")});
-        host(s, {"CMD_startgame+Bob+2+1+", "CMD_winner+Bob (2)+"});
+        feed(s, {"CMD_startgame+Bob+2+1+", "CMD_winner+Bob (2)+"});
         QCOMPARE(s.state().winnerText, QStringLiteral("You have Won the Game!"));
         QCOMPARE(r.tally.last(), QStringLiteral("addtomine"));
         // Another seat's announcement never renames this player.
-        host(s, {"CMD_newplayerinfo+3+Cy"});
+        feed(s, {"CMD_newplayerinfo+3+Cy"});
         QCOMPARE(s.state().myName, QStringLiteral("Bob (2)"));
     }
 
@@ -333,9 +325,9 @@ private slots:
             Recorder r(s);
             s.setMyName(QStringLiteral("Ann"));
             s.setLoginName(QStringLiteral("Ann"));
-            host(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
+            feed(s, {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann"});
             for (const char *m : c.messages)
-                host(s, {m});
+                feed(s, {m});
             QVERIFY2(r.tally == c.tally, c.name);
         }
     }
@@ -347,7 +339,7 @@ private slots:
         seatedInGame(s, 2, "3");
         s.input().boardMouseUp(Qt::LeftButton, 160, 160); // column 4, row 4
         s.input().typeDigit(6);
-        host(s, {"CMD_checkresult+2+0+1+"});
+        feed(s, {"CMD_checkresult+2+0+1+"});
         QVERIFY(s.state().panelPenaltyVisible);
         QVERIFY(!s.state().imageSelectVisible && !s.state().editFillVisible);
         const BoardState before = s.state().board;
@@ -398,7 +390,7 @@ private slots:
         QCOMPARE(s.state().spectators.size(), 5);
         QCOMPARE(s.state().spectators.last(), QStringLiteral("5: W19999"));
         QCOMPARE(added.count() - removed.count(), 5);
-        host(s, {"CMD_playerdisconnected+9+W19996"});
+        feed(s, {"CMD_playerdisconnected+9+W19996"});
         QCOMPARE(s.state().spectators.size(), 4);
         QCOMPARE(removed.last().value(0).toString(), QStringLiteral("9: W19996"));
 
@@ -406,15 +398,16 @@ private slots:
         QByteArray board = "CMD_theboard+1";
         for (int i = 0; i < 10000; ++i)
             board += "+1+1+5";
-        host(s, {board.constData()});
+        feed(s, {board.constData()});
         QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 79")); // (2,2) was already given
         for (int i = 0; i < 200; ++i)
-            host(s, {"CMD_correct+2+3+3+4+0", "CMD_correct+1+3+3+4+1"});
+            feed(s, {"CMD_correct+2+3+3+4+0", "CMD_correct+1+3+3+4+1"});
         QCOMPARE(s.state().labelLeft, QStringLiteral("Empty Squares: 78"));
         QCOMPARE(s.state().filledCount, 3);
         // A check result no board can give is refused.
         const QString status = s.state().labelStatus;
-        host(s, {"CMD_checkresult+2+99999+0+", "CMD_checkresult+2+3+-1+", "CMD_checkresult+2+0+82+"});
+        feed(s,
+             {"CMD_checkresult+2+99999+0+", "CMD_checkresult+2+3+-1+", "CMD_checkresult+2+0+82+"});
         QCOMPARE(s.state().labelStatus, status);
         QVERIFY(!s.state().panelPenaltyVisible);
     }
@@ -425,17 +418,17 @@ private slots:
         Recorder r(s);
         seatedInGame(s, 2);
         // A field that is no number ends that handler only.
-        host(s, {"CMD_hisscore+x+1+1+", "CMD_hisscore+2+7+1+"});
+        feed(s, {"CMD_hisscore+x+1+1+", "CMD_hisscore+2+7+1+"});
         QCOMPARE(r.errors, QStringList{QStringLiteral("'x' is not a valid integer value")});
         QCOMPARE(s.state().seats[2].score, QStringLiteral("7"));
         // Seats, cells, digits and boxes out of range never index anything.
-        host(s, {"CMD_newplayerinfo+-4+X", "CMD_justwatching+0+1", "CMD_theboard+1+0+10+3+10+1+99",
+        feed(s, {"CMD_newplayerinfo+-4+X", "CMD_justwatching+0+1", "CMD_theboard+1+0+10+3+10+1+99",
                  "CMD_correct+2+-1+5+5+0+3+3+0+0", "CMD_highliteit+2+0+10+-2147483648",
                  "CMD_checkresult+2+99999+0+", "CMD_playerdisconnected+2147483647+a"});
         QCOMPARE(s.state().board.cell(3, 3).value, 0);
         // Unknown and wrongly written names are dropped.
         const int linesBefore = r.lines.size();
-        host(s, {"cmd_chat+x|clRed", "CMD_full", "", "CMD_nothing+1"});
+        feed(s, {"cmd_chat+x|clRed", "CMD_full", "", "CMD_nothing+1"});
         QCOMPARE(r.lines.size(), linesBefore);
         // A host that floods, or never ends its message, loses this player.
         QSignalSpy closing(&s, &ClientSession::closeRequested);
@@ -453,13 +446,13 @@ private slots:
     {
         ClientSession s;
         Recorder r(s);
-        host(s, {"CMD_chat+Ann chats: hi|clBlue", "CMD_action+Ann says: a|b|clRed", "CMD_chat+no colour",
-                 "CMD_chat+x|$00FF0000"});
+        feed(s, {"CMD_chat+Ann chats: hi|clBlue", "CMD_action+Ann says: a|b|clRed",
+                 "CMD_chat+no colour", "CMD_chat+x|$00FF0000"});
         QCOMPARE(r.lines, (QStringList{"Ann chats: hi", "Ann says: a", "no colour", "x"}));
         QCOMPARE(r.colours, (QList<quint32>{0xFF0000, 0x0000FF, 0x0000FF, 0xFF0000}));
 
         QVERIFY(!s.sendit(QStringLiteral("early"), 0, 0)); // not logged in: kept
-        host(s, {"CMD_sendlogininfo+3"});
+        feed(s, {"CMD_sendlogininfo+3"});
         r.sent.clear();
         QVERIFY(s.sendit(QStringLiteral("hi+|"), 0x000000, 0x0000FF));
         QVERIFY(s.sendit(QStringLiteral("/me waves"), 0x000000, 0x0000FF));
@@ -484,10 +477,11 @@ private slots:
         QCOMPARE(r.sent.last(), QByteArray("CMD_playasound+2+wave17+"));
         s.setPlaySounds(false);
         s.setPlayChatterSounds(true);
-        host(s, {"CMD_playasound+2+wave17+"});
+        feed(s, {"CMD_playasound+2+wave17+"});
         QCOMPARE(r.sounds.last(), QStringLiteral("wave17"));
         s.setPlayChatterSounds(false);
-        host(s, {"CMD_playasound+2+wave17+", "CMD_playasound+6+wave3+", "CMD_playasound+2+wave99+"});
+        feed(s,
+             {"CMD_playasound+2+wave17+", "CMD_playasound+6+wave3+", "CMD_playasound+2+wave99+"});
         QCOMPARE(r.lines.last(), QStringLiteral("Ann: <Chatter Sound> Cheer"));
         QCOMPARE(r.colours.last(), ClientSession::SystemColour);
 
@@ -502,7 +496,7 @@ private slots:
     {
         ClientSession s;
         Recorder r(s);
-        host(s, {"CMD_sendlogininfo+2"});
+        feed(s, {"CMD_sendlogininfo+2"});
         s.input().boardMouseUp(Qt::LeftButton, 30, 30); // before a game: nothing opens
         QVERIFY(!s.state().imageSelectVisible && s.state().board.selectedColumn == 0);
 
@@ -642,7 +636,7 @@ private slots:
         w.input().boardMouseUp(Qt::LeftButton, 125, 125);
         w.input().typeDigit(4);
         QVERIFY(w.state().buttonCheckVisible);
-        host(w, {"CMD_sendlogininfo+5"});
+        feed(w, {"CMD_sendlogininfo+5"});
         w.input().boardMouseUp(Qt::LeftButton, 160, 160);
         QVERIFY(!w.state().buttonCheckVisible && !w.state().imageSelectVisible);
     }
@@ -855,7 +849,7 @@ private slots:
         // A check ends the history; the host's answer is never undone.
         in.button_checkClick();
         QCOMPARE(r.sent.last(), QByteArray("CMD_checkit+2+3+3+3"));
-        host(s, {"CMD_correct+2+3+3+3+0"});
+        feed(s, {"CMD_correct+2+3+3+3+0"});
         in.undo();
         QCOMPARE(b.cell(3, 3).value, 30);
         QCOMPARE(b.cell(4, 4).pencil[4], 4); // a mark from before the check stays
@@ -865,7 +859,7 @@ private slots:
         QCOMPARE(b.cell(3, 3).value, 30);
         in.moveSelection(1, 0);
         in.typeDigit(8);
-        host(s, {"CMD_correct+3+5+5+9+0"}); // another player fills a cell meanwhile
+        feed(s, {"CMD_correct+3+5+5+9+0"}); // another player fills a cell meanwhile
         in.undo();
         QCOMPARE(b.cell(4, 3).value, 0);
         QCOMPARE(b.cell(5, 5).value, 27);
@@ -878,7 +872,7 @@ private slots:
         in.redo();
         QCOMPARE(b.cell(4, 3).value, 0);
         in.aids.undo = true;
-        host(s, {"CMD_startgame+Ann+2+1+", "CMD_nextplayer+2+"});
+        feed(s, {"CMD_startgame+Ann+2+1+", "CMD_nextplayer+2+"});
         in.moveSelection(0, 0);
         in.redo();
         QCOMPARE(b.cell(4, 3).value, 0);

@@ -1,22 +1,23 @@
 // The main window: launch modes, the real widgets driven at their places, a
 // solo game over a real loopback connection, and the closing rules.
 #include "app/settings.h"
-#include "base/gamedefaults.h"
-#include "windows/chatview.h"
-#include "client/hostlink.h"
 #include "app/soundplayer.h"
-#include "windows/tchat.h"
+#include "base/gamedefaults.h"
+#include "client/hostlink.h"
+#include "fakeconnection.h"
+#include "host/puzzlestore.h"
+#include "host/tserver.h"
+#include "hostfeed.h"
+#include "net/tsock.h"
+#include "windows/chatview.h"
 #include "windows/tabout.h"
+#include "windows/tchat.h"
 #include "windows/tdownload.h"
 #include "windows/tgamestart.h"
 #include "windows/thelp.h"
 #include "windows/tphrases.h"
 #include "windows/tspylist.h"
-#include "host/puzzlestore.h"
-#include "host/tserver.h"
-#include "net/tsock.h"
 #include "windows/ttallylist.h"
-#include "fakeconnection.h"
 
 #include <QMessageBox>
 
@@ -78,17 +79,6 @@ struct Rig
     Tspylist spylist;
     Tchat chat;
 };
-
-// Hands host messages to a window's session and handles them all.
-void feed(Tchat &chat, std::initializer_list<QByteArray> messages)
-{
-    QByteArray bytes;
-    for (const QByteArray &m : messages)
-        bytes += FrameBuffer::frame(m);
-    chat.session().received(bytes);
-    while (chat.session().dispatcher().dispatchOne()) {
-    }
-}
 
 // A window that builds its other windows on first use, as the game does.
 struct LazyRig
@@ -204,8 +194,8 @@ private slots:
         Ttallylist tally(rig.dir.filePath(QStringLiteral("tally.tld")));
         rig.chat.setWindows({&tally, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
         rig.chat.session().setMyName(QStringLiteral("You"));
-        feed(rig.chat, {"CMD_sendlogininfo+3", "CMD_newplayerinfo+3+You", "CMD_newplayerinfo+1+<Waiting>",
-                        "CMD_newplayerinfo+2+Bob"});
+        feed(rig.chat.session(), {"CMD_sendlogininfo+3", "CMD_newplayerinfo+3+You",
+                                  "CMD_newplayerinfo+1+<Waiting>", "CMD_newplayerinfo+2+Bob"});
         rig.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger();
         auto *list = tally.findChild<QListWidget *>(QStringLiteral("checklist"));
         QStringList names;
@@ -286,7 +276,7 @@ private slots:
     void generatingNoticeCountsItsDots()
     {
         Rig rig;
-        feed(rig.chat, {"CMD_generating+"});
+        feed(rig.chat.session(), {"CMD_generating+"});
         QVERIFY(rig.widget(QStringLiteral("panel_generating"))->isVisibleTo(&rig.chat));
         ClientSession &s = rig.chat.session();
         for (const int dots : {1, 2, 3, 4, 5, 6, 1}) {
@@ -295,7 +285,7 @@ private slots:
             QCOMPARE(rig.label(QStringLiteral("label_generating"))->text(), text);
             QCOMPARE(rig.label(QStringLiteral("label_generating2"))->text(), text);
         }
-        feed(rig.chat, {"CMD_nextplayer+1+"});
+        feed(rig.chat.session(), {"CMD_nextplayer+1+"});
         QVERIFY(!rig.widget(QStringLiteral("panel_generating"))->isVisibleTo(&rig.chat));
     }
 
@@ -305,8 +295,8 @@ private slots:
         Rig rig;
         ClientSession &s = rig.chat.session();
         s.setMyName(QStringLiteral("You"));
-        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
-                        "CMD_nextplayer+1+"});
+        feed(rig.chat.session(), {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You",
+                                  "CMD_startgame+You+2+1+", "CMD_nextplayer+1+"});
         QWidget *board = rig.widget(QStringLiteral("board"));
         const struct
         {
@@ -361,18 +351,11 @@ private slots:
 
         // With Play Sounds off game events are silent; chatter still plays.
         s.setMyName(QStringLiteral("You"));
-        QByteArray bytes;
-        for (const char *m : {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
-                              "CMD_nextplayer+1+", "CMD_playasound+1+wave3+"})
-            bytes += FrameBuffer::frame(m);
-        s.received(bytes);
-        while (s.dispatcher().dispatchOne()) {
-        }
+        feed(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
+                 "CMD_nextplayer+1+", "CMD_playasound+1+wave3+"});
         QCOMPARE(sounds.played, QStringList{QStringLiteral("wave3")});
         item("PlaySounds1")->trigger();
-        s.received(FrameBuffer::frame("CMD_nextplayer+1+"));
-        while (s.dispatcher().dispatchOne()) {
-        }
+        feed(s, {"CMD_nextplayer+1+"});
         QCOMPARE(sounds.played.last(), QStringLiteral("turnnew"));
     }
 
@@ -463,9 +446,10 @@ private slots:
         Rig rig;
         const QByteArray markup = "<h1>Big</h1><a href=\"http://127.0.0.1/\">link</a>";
         rig.chat.session().setMyName(QStringLiteral("You"));
-        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+" + markup,
-                        "CMD_startgame+" + markup + "+2+1+", "CMD_hisscore+2+" + markup + "+1+",
-                        "CMD_winner+" + markup + "+"});
+        feed(rig.chat.session(),
+             {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+" + markup,
+              "CMD_startgame+" + markup + "+2+1+", "CMD_hisscore+2+" + markup + "+1+",
+              "CMD_winner+" + markup + "+"});
         rig.chat.refresh();
         QCOMPARE(rig.label(QStringLiteral("label_playername2"))->text(), QString::fromUtf8(markup));
         QCOMPARE(rig.label(QStringLiteral("label_score2"))->text(), QString::fromUtf8(markup));
@@ -476,7 +460,7 @@ private slots:
             QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
 
         // A bad number field from a peer reaches the error box as text.
-        feed(rig.chat, {"CMD_hisscore+" + markup + "+1+1+"});
+        feed(rig.chat.session(), {"CMD_hisscore+" + markup + "+1+1+"});
         QMessageBox *box = nullptr;
         QTRY_VERIFY((box = rig.chat.findChild<QMessageBox *>()) != nullptr);
         QCOMPARE(box->text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromUtf8(markup)));
@@ -487,7 +471,8 @@ private slots:
     {
         Rig rig;
         rig.chat.session().setMyName(QStringLiteral("You"));
-        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Bo"});
+        feed(rig.chat.session(),
+             {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+2+Bo"});
         qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host answers the login
         rig.chat.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.chat));
@@ -507,14 +492,15 @@ private slots:
 
         // Relayed chat and action lines reach the chat view and leave the board alone.
         for (int i = 0; i < 40; ++i)
-            feed(rig.chat, {"CMD_chat+Bo: line " + QByteArray::number(i) + "|clBlack", "CMD_action+Bo waves|clRed"});
+            feed(rig.chat.session(), {"CMD_chat+Bo: line " + QByteArray::number(i) + "|clBlack",
+                                      "CMD_action+Bo waves|clRed"});
         QCoreApplication::processEvents();
         QVERIFY(rig.chat.chatView()->toPlainText().endsWith(QStringLiteral("Bo: line 39\nBo waves")));
         QCOMPARE(counter.paints, 0);
 
         // A change of the board still paints it, and so does switching an aid
         // that changes how the same board is drawn.
-        feed(rig.chat, {"CMD_highliteit+1+5"});
+        feed(rig.chat.session(), {"CMD_highliteit+1+5"});
         QTRY_VERIFY(counter.paints > 0);
         for (const char *aid : {"Highlight1", "Conflicts1"}) {
             QCoreApplication::processEvents();
@@ -646,7 +632,7 @@ private slots:
         Rig rig;
         QList<QByteArray> sent;
         connect(&rig.chat.session(), &ClientSession::send, [&sent](const QByteArray &m) { sent.append(m); });
-        feed(rig.chat, {"CMD_sendlogininfo+2"});
+        feed(rig.chat.session(), {"CMD_sendlogininfo+2"});
         sent.clear();
         qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host took the login
         auto *input = rig.chat.findChild<QLineEdit *>(QStringLiteral("mychat"));
@@ -709,14 +695,25 @@ private slots:
             const char *window;
             std::function<void(LazyRig &)> use;
         } uses[] = {
-            {"Ttallylist", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger(); }},
-            {"Tspylist", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("SpyList1"))->trigger(); }},
-            {"Tphrases", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("PrhaseList1"))->trigger(); }},
-            {"Thelp", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("Help2"))->trigger(); }},
-            {"Tabout", [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("About1"))->trigger(); }},
+            {"Ttallylist",
+             [](LazyRig &r) {
+                 r.chat.findChild<QAction *>(QStringLiteral("ViewTally1"))->trigger();
+             }},
+            {"Tspylist",
+             [](LazyRig &r) {
+                 r.chat.findChild<QAction *>(QStringLiteral("SpyList1"))->trigger();
+             }},
+            {"Tphrases",
+             [](LazyRig &r) {
+                 r.chat.findChild<QAction *>(QStringLiteral("PrhaseList1"))->trigger();
+             }},
+            {"Thelp",
+             [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("Help2"))->trigger(); }},
+            {"Tabout",
+             [](LazyRig &r) { r.chat.findChild<QAction *>(QStringLiteral("About1"))->trigger(); }},
             {"Tgamestart",
              [](LazyRig &r) {
-                 feed(r.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You"});
+                 feed(r.chat.session(), {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You"});
                  r.chat.session().startGameClick();
              }},
             // A solo start shows the download window.
@@ -747,7 +744,8 @@ private slots:
         rig.chat.loadinifile();
         // A spectator who came while hosting is in the list, which offers removal.
         emit rig.chat.link().hostingStarted();
-        feed(rig.chat, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+6+Wes"});
+        feed(rig.chat.session(),
+             {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_newplayerinfo+6+Wes"});
         rig.chat.session().startGameClick();
         auto *gamestart = qobject_cast<Tgamestart *>(topLevel(QStringLiteral("Tgamestart")));
         QVERIFY(gamestart);

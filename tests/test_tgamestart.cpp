@@ -1,9 +1,10 @@
 // The game options dialog: its marks, the start request and what it stores.
 #include "app/settings.h"
+#include "client/clientsession.h"
+#include "hostfeed.h"
+#include "net/framebuffer.h"
 #include "windows/tchat.h"
 #include "windows/tgamestart.h"
-#include "client/clientsession.h"
-#include "net/framebuffer.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -115,13 +116,8 @@ private slots:
         connect(&s, &ClientSession::send, this, [&sent](const QByteArray &m) { sent.append(m); });
         chat.show();
         QVERIFY(QTest::qWaitForWindowActive(&chat));
-        QByteArray bytes;
-        for (const char *m : {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
-                              "CMD_theboard+1+1+1+5", "CMD_nextplayer+1+"})
-            bytes += FrameBuffer::frame(m);
-        s.received(bytes);
-        while (s.dispatcher().dispatchOne()) {
-        }
+        feed(s, {"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+You", "CMD_startgame+You+2+1+",
+                 "CMD_theboard+1+1+1+5", "CMD_nextplayer+1+"});
         emit s.changed();
         QWidget *board = chat.findChild<QWidget *>(QStringLiteral("board"));
         QTRY_VERIFY(board->hasFocus());
