@@ -1,19 +1,19 @@
 #include "app/appfolders.h"
+#include "app/modules.h"
 #include "app/singleinstance.h"
 #include "app/soundplayer.h"
 #include "base/commandline.h"
 #include "base/gamedefaults.h"
 #include "client/hostlink.h"
-#include "portmap/portmapper.h"
-#include "windows/tchat.h"
-#include "host/puzzlestore.h"
 #include "host/hostthread.h"
+#include "host/puzzlestore.h"
 #include "host/tserver.h"
 #include "net/tsock.h"
+#include "portmap/portmapper.h"
+#include "windows/tchat.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibrary>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -60,17 +60,11 @@ private:
     static SoundOutput *load()
     {
         using Create = SoundOutput *(*)();
-        const QString here = QCoreApplication::applicationDirPath();
-        QString error;
-        // Beside the program in the build folder; installed, in the library folder.
-        for (const QString &folder : {here, here + QStringLiteral("/" SUDOKU_SOUND_DIR)}) {
-            QLibrary module(folder + QStringLiteral("/sudoku-sound"));
-            if (const auto create = reinterpret_cast<Create>(module.resolve("sudoku_create_sound_player")))
-                return create();
-            if (error.isEmpty())
-                error = module.errorString();
-        }
-        std::fprintf(stderr, "sudoku: no sound: %s\n", qPrintable(error));
+        const ModuleEntry entry =
+            findModuleEntry(QStringLiteral("sudoku-sound"), "sudoku_create_sound_player");
+        if (entry.function)
+            return reinterpret_cast<Create>(entry.function)();
+        std::fprintf(stderr, "sudoku: no sound: %s\n", qPrintable(entry.error));
         return nullptr;
     }
 

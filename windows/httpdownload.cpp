@@ -1,11 +1,9 @@
 #include "windows/httpdownload.h"
+#include "app/modules.h"
 #include "windows/httptransfer.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
-#include <QLibrary>
 
 #include <cstdio>
 #include <string>
@@ -41,33 +39,22 @@ QString &modulePathOverride()
     return path;
 }
 
-// The download module beside the program (the build folder) or, installed,
-// in the library folder. Loaded once and never unloaded.
+// The download module. Loaded once and never unloaded.
 HttpTransfer *createTransfer(QString *error)
 {
     using Create = HttpTransfer *(*)();
     const QString name = QStringLiteral("sudoku-download");
-    QStringList candidates;
-    if (!modulePathOverride().isEmpty()) {
-        candidates << modulePathOverride();
+    const ModuleEntry entry =
+        findModuleEntry(name, SUDOKU_HTTP_TRANSFER_FACTORY, modulePathOverride());
+    if (entry.function) {
+        if (HttpTransfer *transfer = reinterpret_cast<Create>(entry.function)())
+            return transfer;
     } else {
-        const QString here = QCoreApplication::applicationDirPath();
-        candidates << here + u'/' + name << here + QStringLiteral("/" SUDOKU_MODULE_DIR "/") + name;
+        std::fprintf(stderr, "sudoku: no downloads: %s\n", qPrintable(entry.error));
     }
-    QString detail;
-    bool present = false;
-    for (const QString &path : std::as_const(candidates)) {
-        QLibrary module(path);
-        if (const auto create = reinterpret_cast<Create>(module.resolve(SUDOKU_HTTP_TRANSFER_FACTORY)))
-            if (HttpTransfer *transfer = create())
-                return transfer;
-        present = present || QFileInfo::exists(path) || QFileInfo::exists(path + QStringLiteral(".so"));
-        if (detail.isEmpty())
-            detail = module.errorString();
-    }
-    std::fprintf(stderr, "sudoku: no downloads: %s\n", qPrintable(detail));
-    *error = present ? QStringLiteral("The download module (%1.so) could not be loaded.").arg(name)
-                     : QStringLiteral("The download module (%1.so) is missing.").arg(name);
+    *error = entry.present
+                 ? QStringLiteral("The download module (%1.so) could not be loaded.").arg(name)
+                 : QStringLiteral("The download module (%1.so) is missing.").arg(name);
     return nullptr;
 }
 
