@@ -36,9 +36,17 @@ ClientSession::ClientSession(QObject *parent) : QObject(parent), m_dispatcher(Cl
             emit changed();
         });
     };
+    // A chat line or an action changes nothing but the chat, so the window's
+    // labels and board are left as they are.
+    const auto addChat = [this](const char *name) {
+        m_dispatcher.setHandler(name, [this](const QByteArray &args, int) {
+            FieldReader fields(args);
+            chatrecieved(fields);
+        });
+    };
     add(Msg::sendlogininfo, &ClientSession::sendloginfo);
-    add(Msg::chat, &ClientSession::chatrecieved);
-    add(Msg::action, &ClientSession::chatrecieved);
+    addChat(Msg::chat);
+    addChat(Msg::action);
     add(Msg::newplayerinfo, &ClientSession::newplayerinfo);
     add(Msg::havewrongversion, &ClientSession::havewrongversion);
     add(Msg::wrongversion, &ClientSession::wrongversion);

@@ -137,7 +137,8 @@ private slots:
     // Lines arriving one per event-loop turn, as from a busy game: every line
     // is there in order and in its colour, the cap holds, the view follows
     // the end unless Scroll Chat Off is checked, and the view repaints at
-    // most once a frame rather than once a line.
+    // most once a frame rather than once a line, yet the first line shows at
+    // once.
     void busyChatRepaintsOncePerFrame_data()
     {
         QTest::addColumn<int>("before");
@@ -172,7 +173,8 @@ private slots:
                 return false;
             }
         } counter;
-        QTRY_VERIFY(view.updatesEnabled());
+        // A quiet spell: the frame the lines before opened has closed.
+        QTRY_VERIFY(!view.frameOpen());
         QCoreApplication::processEvents();
         view.viewport()->installEventFilter(&counter);
         const auto colourOf = [](int i) { return quint32(0x010203) * quint32(i % 97); };
@@ -181,6 +183,14 @@ private slots:
         for (int i = 0; i < lines; ++i) {
             view.addlinetochat(QStringLiteral("Ann: line %1 www.example.com").arg(i), colourOf(i));
             QCoreApplication::processEvents();
+            // The first line after a quiet spell shows at once where the
+            // view follows the end: the next few event-loop turns paint it,
+            // with no frame to wait for.
+            const bool first = i == 0 && !off;
+            for (int turn = 0; first && turn < 3 && counter.paints == 0; ++turn)
+                QCoreApplication::processEvents();
+            if (first)
+                QCOMPARE(counter.paints, 1);
         }
         const qint64 elapsed = clock.elapsed();
         QTRY_VERIFY(counter.paints > 0);

@@ -184,6 +184,11 @@ void ChatPanel::applyChatFont()
 {
     QFont chatFont(QStringLiteral("Liberation Sans"));
     chatFont.setPointSize(m_textSize > 0 && m_textSize < 100 ? m_textSize : DefaultTextSize);
+    // Chat lines are placed glyph by glyph, without kerning or ligatures,
+    // unless their script needs shaping to be read at all: a busy chat then
+    // costs far less to lay out.
+    chatFont.setStyleStrategy(QFont::PreferNoShaping);
+    chatFont.setKerning(false);
     m_mainchat->setFont(chatFont);
     QPalette pal = m_mychat->palette();
     pal.setColor(QPalette::Text, QColor::fromRgb(Bgr::toArgb(m_textColour)));

@@ -32,12 +32,16 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
 {
     if (!std::exchange(m_followPending, true))
         QMetaObject::invokeMethod(this, &ChatView::followNewLines, Qt::QueuedConnection);
-    // The view and its scroll bar stay as drawn until the frame ends; a hidden
-    // view paints nothing anyway.
-    if (isVisible() && !m_frame.isActive()) {
-        viewport()->setUpdatesEnabled(false);
-        verticalScrollBar()->setUpdatesEnabled(false);
-        m_frame.start();
+    // The first line after a quiet spell is painted at once and opens a
+    // frame; lines that come while it is open stay undrawn, view and scroll
+    // bar alike, until it closes. A hidden view paints nothing anyway.
+    if (isVisible()) {
+        if (!m_frame.isActive()) {
+            m_frame.start();
+        } else if (!std::exchange(m_held, true)) {
+            viewport()->setUpdatesEnabled(false);
+            verticalScrollBar()->setUpdatesEnabled(false);
+        }
     }
 
     QTextCursor cursor(document());
@@ -92,9 +96,12 @@ void ChatView::followNewLines()
 
 void ChatView::paintNewLines()
 {
-    // Each repaints itself whole.
+    if (!std::exchange(m_held, false))
+        return; // nothing came during the frame: the next line paints at once
+    // Each repaints itself whole, and a new frame holds what comes next.
     viewport()->setUpdatesEnabled(true);
     verticalScrollBar()->setUpdatesEnabled(true);
+    m_frame.start();
 }
 
 std::optional<LinkRange> ChatView::linkRangeAt(const QPoint &viewportPos, QTextBlock &block) const

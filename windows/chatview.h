@@ -14,7 +14,8 @@
 //
 // A line goes into the document at once, but the view follows the new lines
 // once per event-loop turn and repaints at most once a frame, so a busy chat
-// costs one scroll and one paint for many lines rather than for each.
+// costs one scroll and one paint for many lines rather than for each. A line
+// after a quiet spell is painted at once.
 class ChatView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -31,6 +32,9 @@ public:
 
     void addlinetochat(const QString &line, quint32 bgrColour);
     bool scrollChatOff = false;
+
+    // While a frame is open, new lines wait for its end to be drawn.
+    bool frameOpen() const { return m_frame.isActive(); }
 
     // The link under a point of the view, if any.
     QString linkAt(const QPoint &viewportPos) const;
@@ -51,5 +55,7 @@ private:
 
     // Set from the first new line until the view has followed them.
     bool m_followPending = false;
+    // Set while lines wait, undrawn, for the open frame to close.
+    bool m_held = false;
     QTimer m_frame;
 };
