@@ -30,11 +30,10 @@ ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
 
 void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
 {
-    if (!std::exchange(m_followPending, true))
-        QMetaObject::invokeMethod(this, &ChatView::followNewLines, Qt::QueuedConnection);
     // The first line after a quiet spell is painted at once and opens a
     // frame; lines that come while it is open stay undrawn, view and scroll
-    // bar alike, until it closes. A hidden view paints nothing anyway.
+    // bar alike, until it closes, and the view follows them only then. A
+    // hidden view paints nothing anyway.
     if (isVisible()) {
         if (!m_frame.isActive()) {
             m_frame.start();
@@ -43,6 +42,8 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
             verticalScrollBar()->setUpdatesEnabled(false);
         }
     }
+    if (!m_held && !std::exchange(m_followPending, true))
+        QMetaObject::invokeMethod(this, &ChatView::followNewLines, Qt::QueuedConnection);
 
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -98,6 +99,7 @@ void ChatView::paintNewLines()
 {
     if (!std::exchange(m_held, false))
         return; // nothing came during the frame: the next line paints at once
+    followNewLines();
     // Each repaints itself whole, and a new frame holds what comes next.
     viewport()->setUpdatesEnabled(true);
     verticalScrollBar()->setUpdatesEnabled(true);

@@ -22,9 +22,10 @@ class ChatView : public QPlainTextEdit
 public:
     // The view keeps this many of the newest lines.
     static constexpr int MaxLines = 5000;
-    // New lines are painted at most this often (milliseconds): about two
-    // frames of a 60 Hz screen.
-    static constexpr int FrameMs = 33;
+    // While lines keep coming, they are painted at most this often
+    // (milliseconds): a flood scrolls ten times a second, faster than anyone
+    // reads it.
+    static constexpr int FrameMs = 100;
     // How many of the newest lines keep their shaped glyphs between paints.
     static constexpr int ShapedLines = 200;
 
