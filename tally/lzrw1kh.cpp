@@ -44,22 +44,31 @@ inline int hashSlot(uint32_t b0, uint32_t b1, uint32_t b2)
     return int((((b0 << 8) ^ (b1 << 4) ^ b2) * 40543u >> 4) & 0x0FFF);
 }
 
-// hashSlot for every position 0 .. count - 1, reading in[0 .. count + 15]:
-// eight positions at a time where the machine has 16-bit lanes. Only the low
+// hashSlot for every position 0 .. count - 1, reading in[0 .. count + 16]:
+// sixteen positions at a time where the machine has 16-bit lanes. Only the low
 // 16 bits of the product reach the slot, so 16-bit lanes give the same slot.
 inline void hashAll(const uint8_t *in, int count, uint16_t *hashes)
 {
     int i = 0;
 #if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
+    // In 16-bit lanes a word from position k holds b0 low and b1 high, and
+    // the word from k + 1 holds b1 low and b2 high: two loads give the key
+    // for every other position, and a third the ones between.
     const __m128i factor = _mm_set1_epi16(int16_t(40543 - 65536));
-    for (; i < count; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
-        const __m128i b0 = _mm_unpacklo_epi8(v, zero);
-        const __m128i b1 = _mm_unpacklo_epi8(_mm_srli_si128(v, 1), zero);
-        const __m128i b2 = _mm_unpacklo_epi8(_mm_srli_si128(v, 2), zero);
-        const __m128i key = _mm_xor_si128(_mm_xor_si128(_mm_slli_epi16(b0, 8), _mm_slli_epi16(b1, 4)), b2);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(hashes + i), _mm_srli_epi16(_mm_mullo_epi16(key, factor), 4));
+    const __m128i middle = _mm_set1_epi16(0x0FF0);
+    const auto keys = [&](__m128i w0, __m128i w1) {
+        const __m128i key = _mm_xor_si128(_mm_xor_si128(_mm_slli_epi16(w0, 8), _mm_and_si128(_mm_srli_epi16(w0, 4), middle)),
+                                          _mm_srli_epi16(w1, 8));
+        return _mm_srli_epi16(_mm_mullo_epi16(key, factor), 4);
+    };
+    for (; i < count; i += 16) {
+        const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 1));
+        const __m128i w2 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i + 2));
+        const __m128i even = keys(w0, w1);
+        const __m128i odd = keys(w1, w2);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(hashes + i), _mm_unpacklo_epi16(even, odd));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(hashes + i + 8), _mm_unpackhi_epi16(even, odd));
     }
 #endif
     for (; i < count; ++i)
