@@ -108,6 +108,7 @@ private slots:
             view.show();
             for (int i = 0; i < 100; ++i)
                 view.addlinetochat(QStringLiteral("line %1").arg(i), 0);
+            QTRY_VERIFY(!view.frameOpen()); // all of them in, and a quiet spell
             QScrollBar *bar = view.verticalScrollBar();
             QVERIFY(bar->maximum() > 0);
             bar->setValue(3);
@@ -193,7 +194,9 @@ private slots:
                 QCOMPARE(counter.paints, 1);
         }
         const qint64 elapsed = clock.elapsed();
-        QTRY_VERIFY(counter.paints > 0);
+        // The last frame's lines go in when it closes.
+        QTRY_VERIFY(!view.frameOpen());
+        QVERIFY(counter.paints > 0);
         // A frame may end a little early; allow for it and for the last frame.
         QVERIFY2(counter.paints <= 2 + elapsed * 10 / (ChatView::FrameMs * 9),
                  qPrintable(QStringLiteral("%1 paints in %2 ms").arg(counter.paints).arg(elapsed)));
@@ -212,6 +215,26 @@ private slots:
         QTRY_COMPARE(bar->value(), off ? 3 : bar->maximum());
         if (!off)
             QVERIFY(view.textCursor().atEnd());
+    }
+
+    // Clear Main Chat while a busy chat's lines wait for the frame's end:
+    // none of them comes back once the frame closes, and the next line is
+    // the view's only one.
+    void clearTakesTheLinesWaitingForTheFrame()
+    {
+        ChatView view;
+        view.resize(264, 231);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.addlinetochat(QStringLiteral("Ann: shown"), 0);
+        view.addlinetochat(QStringLiteral("Ann: waiting 1"), 0);
+        view.addlinetochat(QStringLiteral("Ann: waiting 2"), 0);
+        QVERIFY(view.frameOpen());
+        view.clearChat();
+        QTRY_VERIFY(!view.frameOpen());
+        QCOMPARE(view.toPlainText(), QString());
+        view.addlinetochat(QStringLiteral("Bo: after"), 0);
+        QTRY_COMPARE(view.toPlainText(), QStringLiteral("Bo: after"));
     }
 };
 

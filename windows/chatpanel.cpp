@@ -197,7 +197,7 @@ void ChatPanel::applyChatFont()
 
 void ChatPanel::clearChat()
 {
-    m_mainchat->clear();
+    m_mainchat->clearChat();
     m_mychat->setFocus();
 }
 

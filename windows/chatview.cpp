@@ -30,10 +30,11 @@ ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
 
 void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
 {
-    // The first line after a quiet spell is painted at once and opens a
-    // frame; lines that come while it is open stay undrawn, view and scroll
-    // bar alike, until it closes, and the view follows them only then. A
-    // hidden view paints nothing anyway.
+    // The first line after a quiet spell goes in and is painted at once, and
+    // it opens a frame. Lines that come while the frame is open wait, with
+    // view and scroll bar left as drawn, and go in together when it closes:
+    // lines a flood scrolls past unseen are then never laid out. A hidden
+    // view takes every line at once.
     if (isVisible()) {
         if (!m_frame.isActive()) {
             m_frame.start();
@@ -42,13 +43,24 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
             verticalScrollBar()->setUpdatesEnabled(false);
         }
     }
-    if (!m_held && !std::exchange(m_followPending, true))
+    if (m_held) {
+        // Only the newest MaxLines could stay in the view anyway.
+        if (m_waiting.size() == MaxLines)
+            m_waiting.pop_front();
+        m_waiting.push_back({line, bgrColour});
+        return;
+    }
+    if (!std::exchange(m_followPending, true))
         QMetaObject::invokeMethod(this, &ChatView::followNewLines, Qt::QueuedConnection);
-
     QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    // One change of the document per line, not one per piece of it.
     cursor.beginEditBlock();
+    insertLine(cursor, line, bgrColour);
+    cursor.endEditBlock();
+}
+
+void ChatView::insertLine(QTextCursor &cursor, const QString &line, quint32 bgrColour)
+{
+    cursor.movePosition(QTextCursor::End);
     if (!document()->isEmpty())
         cursor.insertBlock();
     // The newest lines keep their shaped glyphs, so a repaint only draws
@@ -78,7 +90,13 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
         from = link.start + link.length;
     }
     cursor.insertText(rest.mid(from), format);
-    cursor.endEditBlock();
+}
+
+void ChatView::clearChat()
+{
+    // Lines still waiting for the frame's end were never shown: they go too.
+    m_waiting.clear();
+    clear();
 }
 
 void ChatView::followNewLines()
@@ -99,6 +117,14 @@ void ChatView::paintNewLines()
 {
     if (!std::exchange(m_held, false))
         return; // nothing came during the frame: the next line paints at once
+    if (!m_waiting.empty()) {
+        QTextCursor cursor(document());
+        cursor.beginEditBlock();
+        for (const WaitingLine &waiting : m_waiting)
+            insertLine(cursor, waiting.text, waiting.bgrColour);
+        cursor.endEditBlock();
+        m_waiting.clear();
+    }
     followNewLines();
     // Each repaints itself whole, and a new frame holds what comes next.
     viewport()->setUpdatesEnabled(true);

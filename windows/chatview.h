@@ -6,16 +6,17 @@
 #include <QTextBlock>
 #include <QTimer>
 
+#include <deque>
 #include <optional>
 
 // The chat view: every chat line, action and notice in its colour, the part up
 // to the first ":" in bold. With "Scroll Chat Off" new lines arrive without
 // moving the view. Links are shown with a hand cursor and open on a click.
 //
-// A line goes into the document at once, but the view follows the new lines
-// once per event-loop turn and repaints at most once a frame, so a busy chat
-// costs one scroll and one paint for many lines rather than for each. A line
-// after a quiet spell is painted at once.
+// A line after a quiet spell is shown at once. In a busy chat the lines that
+// come within a frame go into the document together at its end, and the view
+// follows and repaints once, so the chat costs one layout of what shows, one
+// scroll and one paint for many lines rather than for each.
 class ChatView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -32,6 +33,8 @@ public:
     explicit ChatView(QWidget *parent = nullptr);
 
     void addlinetochat(const QString &line, quint32 bgrColour);
+    // Empties the view, lines still waiting for the frame's end included.
+    void clearChat();
     bool scrollChatOff = false;
 
     // While a frame is open, new lines wait for its end to be drawn.
@@ -52,11 +55,18 @@ protected:
 
 private:
     void followNewLines();
+    void insertLine(QTextCursor &cursor, const QString &line, quint32 bgrColour);
     void paintNewLines();
 
     // Set from the first new line until the view has followed them.
     bool m_followPending = false;
     // Set while lines wait, undrawn, for the open frame to close.
     bool m_held = false;
+    struct WaitingLine
+    {
+        QString text;
+        quint32 bgrColour;
+    };
+    std::deque<WaitingLine> m_waiting;
     QTimer m_frame;
 };
