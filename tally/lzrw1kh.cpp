@@ -359,9 +359,12 @@ inline uint32_t reverse16(uint32_t v)
             const auto phased = [&](int phase) {
                 return (((period >> (8 * phase)) | (period << (8 * (d - phase)))) & mask) * repeat[d];
             };
+            // 8 % d and 16 % d, without a division.
+            static constexpr uint8_t phase8[8] = {0, 0, 0, 2, 0, 3, 2, 1};
+            static constexpr uint8_t phase16[8] = {0, 0, 0, 1, 0, 1, 4, 2};
             store64(to, period * repeat[d]);
-            store64(to + 8, phased(8 % d));
-            store64(to + 16, phased(16 % d));
+            store64(to + 8, phased(phase8[d]));
+            store64(to + 16, phased(phase16[d]));
         }
     } else {
         for (int k = 0; k < count; ++k)
@@ -423,8 +426,15 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
                 x += literals;
                 y += literals;
                 flags >>= literals;
-                if (flags == 1)
-                    break; // the group is done
+                if (flags == 1) {
+                    // The group is done: the next one follows at once while
+                    // both buffers have room for a whole group.
+                    if (len - x < GroupIn + 2 || BlockSize - y < GroupOut)
+                        break;
+                    flags = reverse16((uint32_t(src[x]) << 8) | src[x + 1]) | uint32_t(1) << 16;
+                    x += 2;
+                    continue;
+                }
                 const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
                 if (unsigned(d - 1) >= unsigned(y))
                     break; // a run (d = 0) or a copy from before the block
