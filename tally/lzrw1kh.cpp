@@ -1,6 +1,7 @@
 #include "tally/lzrw1kh.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -306,6 +307,16 @@ inline uint32_t reverse16(uint32_t v)
     return ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
 }
 
+// Each byte with its 8 bits in reverse order.
+constexpr auto reverseBits = [] {
+    std::array<uint8_t, 256> table{};
+    for (int v = 0; v < 256; ++v)
+        for (int bit = 0; bit < 8; ++bit)
+            if (v & (1 << bit))
+                table[size_t(v)] |= uint8_t(0x80 >> bit);
+    return table;
+}();
+
 // Writes one item's count bytes (3 to 18) from d bytes back; `to` lies at
 // least 8 bytes into the output. Writes up to 24 bytes from `to`: the surplus
 // past the item is written over by the items after it. Byte by byte, a copy
@@ -420,30 +431,36 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
             // the processor guess wrong half of the time. A run item or a
             // bad distance goes to the checked path below.
             uint32_t flags = reverse16(uint16_t(control)) | uint32_t(1) << bits;
+            const uint8_t *ip = src + x;
+            uint8_t *op = out + y;
+            const uint8_t *const ipLast = src + len - (GroupIn + 2);
+            const uint8_t *const opLast = out + BlockSize - GroupOut;
             for (;;) {
                 const int literals = std::countr_zero(flags);
-                std::memcpy(out + y, src + x, 16);
-                x += literals;
-                y += literals;
+                std::memcpy(op, ip, 16);
+                ip += literals;
+                op += literals;
                 flags >>= literals;
                 if (flags == 1) {
                     // The group is done: the next one follows at once while
                     // both buffers have room for a whole group.
-                    if (len - x < GroupIn + 2 || BlockSize - y < GroupOut)
+                    if (ip > ipLast || op > opLast)
                         break;
-                    flags = reverse16((uint32_t(src[x]) << 8) | src[x + 1]) | uint32_t(1) << 16;
-                    x += 2;
+                    flags = reverseBits[ip[0]] | uint32_t(reverseBits[ip[1]]) << 8 | uint32_t(1) << 16;
+                    ip += 2;
                     continue;
                 }
-                const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
-                if (unsigned(d - 1) >= unsigned(y))
+                const int d = (int(ip[0]) << 4) | (ip[1] >> 4);
+                if (unsigned(d - 1) >= unsigned(op - out))
                     break; // a run (d = 0) or a copy from before the block
-                const int count = (src[x + 1] & 15) + MinMatch;
-                copyItem(out + y, d, count);
-                y += count;
-                x += 2;
+                const int count = (ip[1] & 15) + MinMatch;
+                copyItem(op, d, count);
+                op += count;
+                ip += 2;
                 flags >>= 1;
             }
+            x = int(ip - src);
+            y = int(op - out);
             // Back to the plain form: the items left and their bits.
             bits = 31 - std::countl_zero(flags);
             control = reverse16(uint16_t(flags ^ (uint32_t(1) << bits)));
