@@ -335,10 +335,12 @@ constexpr auto reverseBits = [] {
         const uint64_t b = load64(from + 8);
         store64(to, a);
         store64(to + 8, b);
-        if (count > 16) {
-            to[16] = from[16];
-            to[17] = from[17];
-        }
+        // Bytes 16 and 17 whether the item has them or not: a branch on the
+        // count would be guessed wrong too often. From 16 or 17 bytes back
+        // they are read after the stores above have written them.
+        uint16_t c;
+        std::memcpy(&c, from + 16, 2);
+        std::memcpy(to + 16, &c, 2);
         return;
     }
     if constexpr (std::endian::native == std::endian::little) {
