@@ -323,10 +323,11 @@ constexpr auto reverseBits = [] {
 // from fewer than count bytes back repeats the last d bytes; each branch
 // gives that result.
 //
-// Nothing at or past `to` is read: the item before has just written its
-// surplus there, and a read that overlaps recent writes only in part waits
-// until they reach the cache. Copies from close by are therefore put
-// together in registers from the bytes before `to`.
+// Nothing at or past `to` is read but bytes 16 and 17 of a copy from 16 or 17
+// bytes back: the item before has just written its surplus there, and a read
+// that overlaps recent writes only in part waits until they reach the cache.
+// Copies from close by are therefore put together in registers from the
+// bytes before `to`.
 [[gnu::always_inline]] inline void copyItem(uint8_t *to, int d, int count)
 {
     const uint8_t *from = to - d;
