@@ -1,6 +1,7 @@
 #include "tally/lzrw1kh.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -306,16 +307,27 @@ inline uint32_t reverse16(uint32_t v)
     return ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
 }
 
+// Each byte with its 8 bits in reverse order.
+constexpr auto reverseBits = [] {
+    std::array<uint8_t, 256> table{};
+    for (int v = 0; v < 256; ++v)
+        for (int bit = 0; bit < 8; ++bit)
+            if (v & (1 << bit))
+                table[size_t(v)] |= uint8_t(0x80 >> bit);
+    return table;
+}();
+
 // Writes one item's count bytes (3 to 18) from d bytes back; `to` lies at
 // least 8 bytes into the output. Writes up to 24 bytes from `to`: the surplus
 // past the item is written over by the items after it. Byte by byte, a copy
 // from fewer than count bytes back repeats the last d bytes; each branch
 // gives that result.
 //
-// Nothing at or past `to` is read: the item before has just written its
-// surplus there, and a read that overlaps recent writes only in part waits
-// until they reach the cache. Copies from close by are therefore put
-// together in registers from the bytes before `to`.
+// Nothing at or past `to` is read but bytes 16 and 17 of a copy from 16 or 17
+// bytes back: the item before has just written its surplus there, and a read
+// that overlaps recent writes only in part waits until they reach the cache.
+// Copies from close by are therefore put together in registers from the
+// bytes before `to`.
 [[gnu::always_inline]] inline void copyItem(uint8_t *to, int d, int count)
 {
     const uint8_t *from = to - d;
@@ -324,10 +336,12 @@ inline uint32_t reverse16(uint32_t v)
         const uint64_t b = load64(from + 8);
         store64(to, a);
         store64(to + 8, b);
-        if (count > 16) {
-            to[16] = from[16];
-            to[17] = from[17];
-        }
+        // Bytes 16 and 17 whether the item has them or not: a branch on the
+        // count would be guessed wrong too often. From 16 or 17 bytes back
+        // they are read after the stores above have written them.
+        uint16_t c;
+        std::memcpy(&c, from + 16, 2);
+        std::memcpy(to + 16, &c, 2);
         return;
     }
     if constexpr (std::endian::native == std::endian::little) {
@@ -359,9 +373,12 @@ inline uint32_t reverse16(uint32_t v)
             const auto phased = [&](int phase) {
                 return (((period >> (8 * phase)) | (period << (8 * (d - phase)))) & mask) * repeat[d];
             };
+            // 8 % d and 16 % d, without a division.
+            static constexpr uint8_t phase8[8] = {0, 0, 0, 2, 0, 3, 2, 1};
+            static constexpr uint8_t phase16[8] = {0, 0, 0, 1, 0, 1, 4, 2};
             store64(to, period * repeat[d]);
-            store64(to + 8, phased(8 % d));
-            store64(to + 16, phased(16 % d));
+            store64(to + 8, phased(phase8[d]));
+            store64(to + 16, phased(phase16[d]));
         }
     } else {
         for (int k = 0; k < count; ++k)
@@ -417,23 +434,36 @@ TLZR::ChunkError TLZR::DecompressChunk(const uint8_t *src, int len, uint8_t *out
             // the processor guess wrong half of the time. A run item or a
             // bad distance goes to the checked path below.
             uint32_t flags = reverse16(uint16_t(control)) | uint32_t(1) << bits;
+            const uint8_t *ip = src + x;
+            uint8_t *op = out + y;
+            const uint8_t *const ipLast = src + len - (GroupIn + 2);
+            const uint8_t *const opLast = out + BlockSize - GroupOut;
             for (;;) {
                 const int literals = std::countr_zero(flags);
-                std::memcpy(out + y, src + x, 16);
-                x += literals;
-                y += literals;
+                std::memcpy(op, ip, 16);
+                ip += literals;
+                op += literals;
                 flags >>= literals;
-                if (flags == 1)
-                    break; // the group is done
-                const int d = (int(src[x]) << 4) | (src[x + 1] >> 4);
-                if (unsigned(d - 1) >= unsigned(y))
+                if (flags == 1) {
+                    // The group is done: the next one follows at once while
+                    // both buffers have room for a whole group.
+                    if (ip > ipLast || op > opLast)
+                        break;
+                    flags = reverseBits[ip[0]] | uint32_t(reverseBits[ip[1]]) << 8 | uint32_t(1) << 16;
+                    ip += 2;
+                    continue;
+                }
+                const int d = (int(ip[0]) << 4) | (ip[1] >> 4);
+                if (unsigned(d - 1) >= unsigned(op - out))
                     break; // a run (d = 0) or a copy from before the block
-                const int count = (src[x + 1] & 15) + MinMatch;
-                copyItem(out + y, d, count);
-                y += count;
-                x += 2;
+                const int count = (ip[1] & 15) + MinMatch;
+                copyItem(op, d, count);
+                op += count;
+                ip += 2;
                 flags >>= 1;
             }
+            x = int(ip - src);
+            y = int(op - out);
             // Back to the plain form: the items left and their bits.
             bits = 31 - std::countl_zero(flags);
             control = reverse16(uint16_t(flags ^ (uint32_t(1) << bits)));
