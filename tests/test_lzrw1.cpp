@@ -402,6 +402,16 @@ void TestLzrw1::damagedChunks_data()
     QTest::newRow("copy past the block") << full + hex("80 00 00 10") << tooMuch;
     QTest::newRow("copy before any output") << hex("40 80 00 00 10") << badDistance;
     QTest::newRow("copy one too far back") << hex("40 20 00 61 62 00 30") << badDistance;
+
+    // Sound chunks whose last two groups, 16 copies and then 12 or 13
+    // literals, start 48 or 49 bytes before the end: the decoder must not run
+    // on from group to group there, or it reads past the chunk.
+    for (int literals : {12, 13}) {
+        const QByteArray chunk = hex("40 00 FF") + "abcdefgh" + hex("00 80").repeated(8) + hex("FF FF")
+            + hex("00 80").repeated(16) + hex("00 00") + QByteArray(literals, 'q');
+        QTest::addRow("sound, groups %d bytes from the end", int(chunk.size()) - 27)
+            << chunk << int(TLZR::ChunkError::None);
+    }
 }
 
 void TestLzrw1::damagedChunks()
