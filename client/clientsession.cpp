@@ -29,24 +29,20 @@ ClientSession::ClientSession(QObject *parent) : QObject(parent), m_dispatcher(Cl
     });
 
     using Handler = void (ClientSession::*)(FieldReader &);
-    const auto add = [this](const char *name, Handler handler) {
-        m_dispatcher.setHandler(name, [this, handler](const QByteArray &args, int) {
+    // A chat line or an action changes nothing but the chat, so those leave
+    // the window's labels and board as they are.
+    enum Refresh { Window, ChatOnly };
+    const auto add = [this](const char *name, Handler handler, Refresh refresh = Window) {
+        m_dispatcher.setHandler(name, [this, handler, refresh](const QByteArray &args, int) {
             FieldReader fields(args);
             (this->*handler)(fields);
-            emit changed();
-        });
-    };
-    // A chat line or an action changes nothing but the chat, so the window's
-    // labels and board are left as they are.
-    const auto addChat = [this](const char *name) {
-        m_dispatcher.setHandler(name, [this](const QByteArray &args, int) {
-            FieldReader fields(args);
-            chatrecieved(fields);
+            if (refresh == Window)
+                emit changed();
         });
     };
     add(Msg::sendlogininfo, &ClientSession::sendloginfo);
-    addChat(Msg::chat);
-    addChat(Msg::action);
+    add(Msg::chat, &ClientSession::chatrecieved, ChatOnly);
+    add(Msg::action, &ClientSession::chatrecieved, ChatOnly);
     add(Msg::newplayerinfo, &ClientSession::newplayerinfo);
     add(Msg::havewrongversion, &ClientSession::havewrongversion);
     add(Msg::wrongversion, &ClientSession::wrongversion);

@@ -111,7 +111,7 @@ int main(int argc, char **argv)
 
     // Qt's own event loop rather than GLib's, in every thread: nothing in the
     // game needs GLib's, and Qt's polls and wakes for less (a busy chat costs
-    // about an eighth less). A QT_NO_GLIB already set is left as it is.
+    // about a seventh less). A QT_NO_GLIB already set is left as it is.
     if (qEnvironmentVariableIsEmpty("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
