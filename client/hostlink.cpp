@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "net/framebuffer.h"
 #include "net/joinaddresses.h"
+#include "net/localpipe.h"
 #include "net/tsock.h"
 #include "portmap/portmapper.h"
 
@@ -18,11 +19,9 @@
 #include <utility>
 
 HostLink::HostLink(ClientSession &session, QObject *parent)
-    : QObject(parent), m_session(session), m_sock(new TSock(this)), m_sock11(new TSock(this))
+    : QObject(parent), m_session(session), m_sock(new TSock(this)), m_sock11(new TSock(this)), m_game(m_sock)
 {
-    connect(m_sock, &Connection::readReady, this, &HostLink::readHost);
-    connect(m_sock, &Connection::info, this,
-            [this](Connection *, int code, const QString &text) { socketInfo(code, text); });
+    listenTo(m_sock);
     connect(m_sock, &Connection::connectedToPeer, this, [this] {
         m_connecting = false;
         m_connectTimer.stop();
@@ -48,6 +47,13 @@ HostLink::~HostLink()
     }
 }
 
+void HostLink::listenTo(Connection *game)
+{
+    connect(game, &Connection::readReady, this, &HostLink::readHost);
+    connect(game, &Connection::info, this,
+            [this](Connection *, int code, const QString &text) { socketInfo(code, text); });
+}
+
 void HostLink::openSocket(TSock &sock, const QString &host, quint16 port)
 {
     if (connector) {
@@ -62,7 +68,7 @@ void HostLink::openSocket(TSock &sock, const QString &host, quint16 port)
 void HostLink::send(const QByteArray &text)
 {
     try {
-        m_sock->send(FrameBuffer::frame(text));
+        m_game->send(FrameBuffer::frame(text));
     } catch (const GameError &e) {
         emit errorText(e.text());
     }
@@ -71,7 +77,7 @@ void HostLink::send(const QByteArray &text)
 void HostLink::readHost()
 {
     try {
-        m_session.received(m_sock->receiveAll());
+        m_session.received(m_game->receiveAll());
     } catch (const GameError &e) {
         emit errorText(e.text());
     }
@@ -181,10 +187,23 @@ void HostLink::hostpress(bool soloGame)
     quint16 port = gamePort;
     if (m_server && port == 0)
         port = m_server->listeningPort();
-    try {
-        openSocket(*m_sock, QStringLiteral("127.0.0.1"), port);
-    } catch (const GameError &e) {
-        emit errorText(e.text());
+    if (m_server && !connector) {
+        // The host runs in this program: its player's window reaches it
+        // through a pipe in memory, which spares every line the host relays
+        // a trip through the system's network stack and back.
+        auto [mine, hosts] = PipeEnd::makePair();
+        mine->setParent(this);
+        listenTo(mine);
+        m_game = mine;
+        m_linkUp = true;
+        m_server->admitLocal(hosts);
+    } else {
+        try {
+            m_game = m_sock;
+            openSocket(*m_sock, QStringLiteral("127.0.0.1"), port);
+        } catch (const GameError &e) {
+            emit errorText(e.text());
+        }
     }
     m_session.showStartGame(true);
     if (!soloGame) {
@@ -342,6 +361,7 @@ void HostLink::tryNextAddress()
     addLine(QStringLiteral("Connecting to %1, port %2\u2026").arg(m_trying.toString()).arg(gamePort));
     m_connecting = true;
     m_connectTimer.start(connectTimeoutMs);
+    m_game = m_sock;
     try {
         openSocket(*m_sock, m_trying.toString(), gamePort);
     } catch (const GameError &e) {

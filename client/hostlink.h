@@ -12,6 +12,7 @@
 #include <functional>
 
 class ClientSession;
+class Connection;
 class PortMapper;
 class TServer;
 class TSock;
@@ -75,7 +76,9 @@ public:
     // One message text to the host, framed.
     void send(const QByteArray &text);
 
-    TSock &gameSocket() { return *m_sock; }
+    // The game connection: a socket to the host, or a pipe to the host this
+    // program runs.
+    Connection &gameConnection() { return *m_game; }
     TSock &lobbySocket() { return *m_sock11; }
 
 signals:
@@ -101,6 +104,7 @@ signals:
     void joinFailedChanged(bool failed);
 
 private:
+    void listenTo(Connection *game);
     void openSocket(TSock &sock, const QString &host, quint16 port);
     void openLobbyLink();
     void readHost();
@@ -121,6 +125,7 @@ private:
     TServer *m_server = nullptr;
     TSock *m_sock = nullptr;
     TSock *m_sock11 = nullptr;
+    Connection *m_game = nullptr;
     Mode m_mode = Mode::None;
     bool m_joinFailed = false;
     // The join's addresses still to try, the one being tried, and whether

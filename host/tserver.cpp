@@ -14,6 +14,7 @@
 #include <chrono>
 #include <exception>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -182,6 +183,22 @@ void TServer::Sock1Accept()
         return;
     while (m_listener->hasPendingConnections())
         admit(m_listener->accept());
+}
+
+void TServer::admitLocal(Connection *connection)
+{
+    connection->moveToThread(thread());
+    // Held until the host's thread takes it: a host destroyed first destroys
+    // the connection with the call that never ran.
+    auto held = std::make_shared<std::unique_ptr<Connection>>(connection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, held] {
+            Connection *own = held->release();
+            own->setParent(this);
+            admit(own);
+        },
+        Qt::QueuedConnection);
 }
 
 void TServer::admit(Connection *connection)

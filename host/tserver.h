@@ -85,6 +85,9 @@ public:
     void Sock1Accept();
     // Admission of a connection object (the listener's, or a test's).
     void admit(Connection *connection);
+    // Admission of the hosting player's own connection from any thread: it
+    // moves to the host's thread, which owns it from then on.
+    void admitLocal(Connection *connection);
 
     const PlayerSlot &slot(int s) const { return m_slots[s]; }
     int slotCount = 0;

@@ -85,14 +85,24 @@ pids+=($game)
 timeout 30 xdotool search --sync --onlyvisible --name '^Sudoku$' >/dev/null || bad "no window named Sudoku"
 logged_in=0
 for _ in $(seq 300); do
-    if ss -Hltn 'sport = :7772' | grep -q '127.0.0.1:7772' \
-        && ss -Htn state established '( sport = :7772 or dport = :7772 )' | grep -q .; then
+    if ss -Hltn 'sport = :7772' | grep -q '127.0.0.1:7772'; then
         logged_in=1
         break
     fi
     sleep 0.1
 done
-[ "$logged_in" = 1 ] || bad "the game did not listen on 127.0.0.1:7772 with a connection to it"
+[ "$logged_in" = 1 ] || bad "the game did not listen on 127.0.0.1:7772"
+# The solo player holds the first seat: a newcomer is offered the second.
+seat=$(python3 - <<'PY'
+import socket
+s = socket.create_connection(("127.0.0.1", 7772), timeout=10)
+buf = b""
+while b"\xff" not in buf:
+    buf += s.recv(4096)
+print(buf.split(b"\xff")[0].decode("latin-1"))
+PY
+)
+[ "$seat" = "CMD_sendlogininfo+2" ] || bad "the solo game's host offered '$seat', not the second seat"
 # The window carries the installed icon and the desktop entry's name.
 xprop -id "$(xdotool search --onlyvisible --name '^Sudoku$' | head -1)" _NET_WM_ICON >"$work/icon.txt" 2>&1 || true
 grep -q '_NET_WM_ICON(CARDINAL)' "$work/icon.txt" || bad "the window has no icon"

@@ -231,7 +231,7 @@ private slots:
         link.tryAgain();
         QVERIFY(!link.joinFailed());
         QVERIFY(host.waitForNewConnection(5000));
-        QTRY_VERIFY(link.gameSocket().isConnected());
+        QTRY_VERIFY(link.gameConnection().isConnected());
         QCOMPARE(texts(lines).last(), QStringLiteral("Connecting to 127.0.0.1, port %1\u2026").arg(host.serverPort()));
         QCOMPARE(closed.size(), 0);
     }

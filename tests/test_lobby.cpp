@@ -236,7 +236,7 @@ void TestLobby::lampWaitsForTheLoginAndHostShowsAddresses()
     QTRY_COMPARE(addresses->text(), line);
 
     // The game ends: the addresses go with it.
-    host.gameSocket().close();
+    host.gameConnection().close();
     host.lobbySocket().close();
     QTRY_COMPARE(window.connectedGames(), 0);
     QVERIFY(!addresses->isVisibleTo(&window));

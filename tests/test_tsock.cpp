@@ -1,4 +1,5 @@
 #include "base/errors.h"
+#include "net/localpipe.h"
 #include "net/tsock.h"
 #include "net/wsaerrors.h"
 
@@ -82,6 +83,8 @@ private slots:
     void refusedConnectIsOnlyReported();
     void raisesSocketErrors();
     void namesWindowsSocketErrors();
+    void pipeBehavesAsASocketAcrossThreads_data();
+    void pipeBehavesAsASocketAcrossThreads();
 
 private:
     // Opens a client to a fresh listener and accepts it.
@@ -333,6 +336,87 @@ void TestTSock::namesWindowsSocketErrors()
     for (int code = 10000; code <= 11010; ++code)
         known += WsaErrors::name(code) != QStringLiteral("UNKNOWN ERROR");
     QCOMPARE(known, 51);
+}
+
+// The in-program pipe between the hosting player's window and its host, the
+// far end in a thread of its own as the host is: what is sent arrives whole
+// and in order, what was sent before an end goes is read before its "Socket
+// Closed", an end that closes or is destroyed closes the other, and an end
+// whose peer stops reading is let go.
+void TestTSock::pipeBehavesAsASocketAcrossThreads_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("far end destroyed") << "destroyed";
+    QTest::newRow("far end closes") << "closes";
+    QTest::newRow("near end floods a peer that does not read") << "flood";
+}
+
+void TestTSock::pipeBehavesAsASocketAcrossThreads()
+{
+    QFETCH(QString, ending);
+    const auto pair = PipeEnd::makePair();
+    PipeEnd *const near = pair.first;
+    PipeEnd *const far = pair.second;
+    std::unique_ptr<PipeEnd> nearOwned(near);
+    struct Thread : QThread {
+        ~Thread() override
+        {
+            quit();
+            wait();
+        }
+    } thread;
+    far->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, far, &QObject::deleteLater);
+    // The far end echoes everything back, from its own thread.
+    QObject::connect(far, &Connection::readReady, far, [far](Connection *, qint64) { far->send(far->receiveAll()); });
+    thread.start();
+    Watch nw;
+    nw.attach(near);
+
+    QByteArray sent;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray message = "CMD_chat+1+" + QByteArray(i % 97, char('a' + i % 26)) + '\xFF';
+        near->send(message);
+        sent += message;
+    }
+    QTRY_COMPARE(nw.received.size(), sent.size());
+    QCOMPARE(nw.received, sent);
+    QVERIFY(nw.events.filter("peerClosed").isEmpty());
+
+    if (ending == "flood") {
+        // The far end's thread hangs while more than the limit comes.
+        QSemaphore hung, release;
+        QMetaObject::invokeMethod(far, [&] {
+            hung.release();
+            release.acquire();
+        });
+        hung.acquire();
+        const QByteArray big(300 * 1024, 'x');
+        for (int i = 0; i < 4 && near->isConnected(); ++i)
+            near->send(big);
+        release.release();
+        QCOMPARE(nw.infos, QStringList{closedInfo()});
+        QVERIFY(!near->isConnected());
+    } else {
+        const bool destroy = ending == "destroyed";
+        QMetaObject::invokeMethod(far, [far, destroy] {
+            far->send("CMD_chat+1+last words\xFF");
+            if (destroy)
+                delete far;
+            else
+                far->close();
+        });
+        QTRY_COMPARE(nw.infos, QStringList{closedInfo()});
+        QVERIFY(nw.received.endsWith("CMD_chat+1+last words\xFF"));
+        QCOMPARE(nw.events, (QStringList{QStringLiteral("peerClosed"), closedInfo()}));
+        QVERIFY(!near->isConnected());
+    }
+    try {
+        near->send("CMD_chat+1+late\xFF");
+        QFAIL("a closed pipe took a message");
+    } catch (const ESockException &e) {
+        QCOMPARE(e.text(), QStringLiteral("Send - Socket Not Connected"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTSock)

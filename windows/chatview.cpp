@@ -60,7 +60,9 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
 
 void ChatView::insertLine(QTextCursor &cursor, const QString &line, quint32 bgrColour)
 {
-    cursor.movePosition(QTextCursor::End);
+    // To the end by position: a cursor move would lay out the line inserted
+    // before, only for the edit's end to throw that layout away.
+    cursor.setPosition(document()->characterCount() - 1);
     if (!document()->isEmpty())
         cursor.insertBlock();
     // The newest lines keep their shaped glyphs, so a repaint only draws
