@@ -217,6 +217,41 @@ private slots:
             QVERIFY(view.textCursor().atEnd());
     }
 
+    // A busy chat at the end of a long view leaves its scroll bar unpainted
+    // while the handle, at its smallest, stays where it is drawn; the bar is
+    // repainted once the handle moves.
+    void scrollBarRepaintsOnlyWhenItLooksDifferent()
+    {
+        ChatView view;
+        view.resize(264, 231);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        for (int i = 0; i < 2000; ++i)
+            view.addlinetochat(QStringLiteral("old %1").arg(i), 0);
+        QScrollBar *bar = view.verticalScrollBar();
+        QTRY_VERIFY(!view.frameOpen() && bar->value() == bar->maximum());
+        QCoreApplication::processEvents();
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter;
+        bar->installEventFilter(&counter);
+        const int maximum = bar->maximum();
+        for (int i = 0; i < 200; ++i) {
+            view.addlinetochat(QStringLiteral("Ann: line %1").arg(i), 0);
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(!view.frameOpen() && bar->maximum() > maximum && bar->value() == bar->maximum());
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.paints, 0);
+        bar->setValue(0);
+        QTRY_VERIFY(counter.paints > 0);
+    }
+
     // Clear Main Chat while a busy chat's lines wait for the frame's end:
     // none of them comes back once the frame closes, and the next line is
     // the view's only one.

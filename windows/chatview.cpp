@@ -5,13 +5,74 @@
 
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 
 #include <utility>
 
+namespace {
+
+// The chat's scroll bar repaints only when it would look different. A busy
+// chat changes its range and value every frame, while its handle, at its
+// smallest at the end of a long chat, stays where it is drawn.
+class ChatScrollBar : public QScrollBar
+{
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change != SliderRangeChange && change != SliderValueChange) {
+            QScrollBar::sliderChange(change);
+            return;
+        }
+        // New lines change the range, then following them the value: the
+        // look is compared once both are done.
+        if (!std::exchange(m_comparePending, true))
+            QMetaObject::invokeMethod(this, &ChatScrollBar::repaintIfChanged, Qt::QueuedConnection);
+    }
+
+    void repaintIfChanged()
+    {
+        m_comparePending = false;
+        if (look() != m_drawn)
+            update();
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_drawn = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look
+    {
+        QRect handle;
+        bool atStart = false;
+        bool atEnd = false;
+        bool operator==(const Look &) const = default;
+    };
+
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    Look m_drawn;
+    bool m_comparePending = false;
+};
+
+} // namespace
+
 ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
 {
+    setVerticalScrollBar(new ChatScrollBar(Qt::Vertical, this));
     setObjectName(QStringLiteral("mainchat"));
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -40,7 +101,6 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
             m_frame.start();
         } else if (!std::exchange(m_held, true)) {
             viewport()->setUpdatesEnabled(false);
-            verticalScrollBar()->setUpdatesEnabled(false);
         }
     }
     if (m_held) {
@@ -128,9 +188,8 @@ void ChatView::paintNewLines()
         m_waiting.clear();
     }
     followNewLines();
-    // Each repaints itself whole, and a new frame holds what comes next.
+    // The view repaints itself whole, and a new frame holds what comes next.
     viewport()->setUpdatesEnabled(true);
-    verticalScrollBar()->setUpdatesEnabled(true);
     m_frame.start();
 }
 
