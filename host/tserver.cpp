@@ -67,6 +67,7 @@ TServer::TServer(QObject *parent)
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, &TServer::expireLogins);
     m_dispatcher.setErrorSink([this](const QString &text) { emit handlerError(text); });
+    m_dispatcher.setWords({Msg::chat, Msg::action, Msg::playasound});
     addHandler(Msg::logininfo, &TServer::receivedlogininfo);
     addHandler(Msg::chat, &TServer::chat);
     addHandler(Msg::action, &TServer::action);

@@ -17,11 +17,29 @@ void Dispatcher::setHandler(const QByteArray &name, Handler handler)
     m_handlers.insert(name, std::move(handler));
 }
 
+void Dispatcher::setWords(const QList<QByteArray> &names)
+{
+    m_words = names;
+}
+
+bool Dispatcher::isWords(const QByteArray &text) const
+{
+    const qsizetype plus = text.indexOf('+');
+    const QByteArrayView name = QByteArrayView(text).first(plus < 0 ? 0 : plus);
+    return std::any_of(m_words.cbegin(), m_words.cend(), [name](const QByteArray &w) { return name == w; });
+}
+
 void Dispatcher::enqueue(const QByteArray &text, int origin)
 {
     std::deque<QByteArray> &queue = m_queues[origin];
-    if (queue.empty())
+    if (!queue.empty()) {
+        // It keeps its place behind what its origin sent before.
+    } else if (m_words.isEmpty() || isWords(text)) {
         m_turns.push_back(origin);
+    } else {
+        m_turns.insert(m_turns.begin() + m_moves, origin);
+        ++m_moves;
+    }
     queue.push_back(text);
     ++m_size;
     if (!m_timer.isActive()) {
@@ -43,7 +61,10 @@ void Dispatcher::discard(int origin)
         return;
     m_size -= static_cast<int>(it->size());
     m_queues.erase(it);
-    m_turns.erase(std::remove(m_turns.begin(), m_turns.end(), origin), m_turns.end());
+    const auto turn = std::find(m_turns.begin(), m_turns.end(), origin);
+    if (turn - m_turns.begin() < m_moves)
+        --m_moves;
+    m_turns.erase(turn);
     if (m_size == 0)
         m_timer.stop();
 }
@@ -71,6 +92,8 @@ bool Dispatcher::dispatchOne()
         m_timer.start(m_interval); // after a first entry taken early, the usual pace
     const int origin = m_turns.front();
     m_turns.pop_front();
+    if (m_moves > 0)
+        --m_moves;
     const auto queue = m_queues.find(origin);
     const QByteArray text = std::move(queue->front());
     queue->pop_front();

@@ -15,8 +15,11 @@
 // remembers where it came from (the host numbers its connections), so a
 // handler knows its sender's connection. Each origin keeps its own order, and
 // the origins take turns: one peer's backlog delays another's next message by
-// at most one tick per other busy origin. With a single origin (the client)
-// this is plain arrival order.
+// at most one tick per other busy origin. Words between players (chat,
+// actions, sounds) are the bulk of a busy game, and a move should not wait
+// behind them: a game message from an origin with nothing waiting takes its
+// turn before every origin already waiting, after other such moves in their
+// arrival order. With a single origin (the client) this is plain arrival order.
 class Dispatcher : public QObject
 {
     Q_OBJECT
@@ -28,6 +31,9 @@ public:
     explicit Dispatcher(int intervalMs, QObject *parent = nullptr);
 
     void setHandler(const QByteArray &name, Handler handler);
+    // The names of the messages that only pass words between players; every
+    // other name is a game message.
+    void setWords(const QList<QByteArray> &names);
     // Where the text of an exception that ended a handler goes (a message box
     // in the program, a list in tests).
     void setErrorSink(ErrorSink sink) { m_errorSink = std::move(sink); }
@@ -53,10 +59,15 @@ public:
     static void splitEntry(const QByteArray &entry, QByteArray &name, QByteArray &args);
 
 private:
+    bool isWords(const QByteArray &text) const;
+
     // One queue per origin that has entries waiting, and the turn order of
     // those origins.
     QHash<int, std::deque<QByteArray>> m_queues;
     std::deque<int> m_turns;
+    // How many origins at the front of the turn order came with a game message.
+    int m_moves = 0;
+    QList<QByteArray> m_words;
     int m_size = 0;
     QHash<QByteArray, Handler> m_handlers;
     ErrorSink m_errorSink;

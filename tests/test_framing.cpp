@@ -184,6 +184,28 @@ void TestFraming::takesOriginsInTurn()
     QCOMPARE(r.log, (QStringList{"CMD_chat|a|1", "CMD_chat|x|2", "CMD_chat|y|3", "CMD_chat|b|1",
                                  "CMD_chat|z|2", "CMD_chat|w|3", "CMD_chat|c|1", "CMD_chat|d|1"}));
     QVERIFY(!r.dispatcher.timerActive());
+
+    // Where chat is words, a game message from an origin with nothing
+    // waiting goes before every origin already waiting, after earlier such
+    // moves; an origin's own order never changes.
+    r.log.clear();
+    r.dispatcher.setWords({"CMD_chat", "CMD_action", "CMD_playasound"});
+    for (const char *m : {"a", "b"})
+        r.dispatcher.enqueue(QByteArray("CMD_chat+") + m, 1);
+    r.dispatcher.enqueue("CMD_chat+x", 2);
+    r.dispatcher.enqueue("CMD_checkit+3", 3);
+    r.dispatcher.enqueue("CMD_action+3", 3);
+    r.dispatcher.enqueue("CMD_checkit+1", 1);
+    r.dispatcher.enqueue("CMD_startgame+5", 5);
+    r.dispatcher.enqueue("CMD_checkit+6", 6);
+    r.dispatcher.enqueue("CMD_playasound+7", 7);
+    r.dispatcher.discard(5);
+    QVERIFY(r.dispatcher.dispatchOne());
+    r.dispatcher.enqueue("CMD_kickhim+8", 8);
+    r.drain();
+    QCOMPARE(r.log, (QStringList{"CMD_checkit|3|3", "CMD_checkit|6|6", "CMD_kickhim|8|8", "CMD_chat|a|1",
+                                 "CMD_chat|x|2", "CMD_playasound|7|7", "CMD_action|3|3", "CMD_chat|b|1",
+                                 "CMD_checkit|1|1"}));
 }
 
 void TestFraming::handlerErrorEndsOnlyThatHandler()
