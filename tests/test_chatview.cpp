@@ -14,6 +14,17 @@
 
 namespace {
 
+// Counts the paint events of the widget it filters.
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 struct Run
 {
     QString text;
@@ -166,14 +177,7 @@ private slots:
         bar->setValue(3);
         view.scrollChatOff = off;
 
-        struct PaintCounter : QObject {
-            int paints = 0;
-            bool eventFilter(QObject *, QEvent *e) override
-            {
-                paints += e->type() == QEvent::Paint;
-                return false;
-            }
-        } counter;
+        PaintCounter counter;
         // A quiet spell: the frame the lines before opened has closed.
         QTRY_VERIFY(!view.frameOpen());
         QCoreApplication::processEvents();
@@ -231,14 +235,7 @@ private slots:
         QScrollBar *bar = view.verticalScrollBar();
         QTRY_VERIFY(!view.frameOpen() && bar->value() == bar->maximum());
         QCoreApplication::processEvents();
-        struct PaintCounter : QObject {
-            int paints = 0;
-            bool eventFilter(QObject *, QEvent *e) override
-            {
-                paints += e->type() == QEvent::Paint;
-                return false;
-            }
-        } counter;
+        PaintCounter counter;
         bar->installEventFilter(&counter);
         const int maximum = bar->maximum();
         for (int i = 0; i < 200; ++i) {
