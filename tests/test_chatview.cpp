@@ -249,6 +249,31 @@ private slots:
         QTRY_VERIFY(counter.paints > 0);
     }
 
+    // Busy chat is drawn ten times a second; a flood that lasts FloodFrames
+    // frames in a row five times a second, until a frame passes without a
+    // line.
+    void aLongFloodIsDrawnLessOften()
+    {
+        ChatView view;
+        view.resize(264, 231);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTextDocument *doc = view.document();
+        for (int spell = 0; spell < 2; ++spell) {
+            const int before = doc->isEmpty() ? 0 : doc->blockCount();
+            view.addlinetochat(QStringLiteral("Ann: first"), 0);
+            QCOMPARE(doc->blockCount(), before + 1);
+            QCOMPARE(view.frameMs(), ChatView::FrameMs);
+            const int frames = spell == 0 ? ChatView::FloodFrames + 1 : 2;
+            for (int frame = 1; frame <= frames; ++frame) {
+                view.addlinetochat(QStringLiteral("Ann: line %1").arg(frame), 0);
+                QTRY_COMPARE(doc->blockCount(), before + 1 + frame);
+                QCOMPARE(view.frameMs(), frame >= ChatView::FloodFrames ? ChatView::FloodFrameMs : ChatView::FrameMs);
+            }
+            QTRY_VERIFY(!view.frameOpen());
+        }
+    }
+
     // Clear Main Chat while a busy chat's lines wait for the frame's end:
     // none of them comes back once the frame closes, and the next line is
     // the view's only one.

@@ -85,7 +85,6 @@ ChatView::ChatView(QWidget *parent) : QPlainTextEdit(parent)
     document()->setMaximumBlockCount(MaxLines);
 
     m_frame.setSingleShot(true);
-    m_frame.setInterval(FrameMs);
     connect(&m_frame, &QTimer::timeout, this, &ChatView::paintNewLines);
 }
 
@@ -98,7 +97,7 @@ void ChatView::addlinetochat(const QString &line, quint32 bgrColour)
     // view takes every line at once.
     if (isVisible()) {
         if (!m_frame.isActive()) {
-            m_frame.start();
+            m_frame.start(FrameMs);
         } else if (!std::exchange(m_held, true)) {
             viewport()->setUpdatesEnabled(false);
         }
@@ -177,8 +176,10 @@ void ChatView::followNewLines()
 
 void ChatView::paintNewLines()
 {
-    if (!std::exchange(m_held, false))
+    if (!std::exchange(m_held, false)) {
+        m_busyFrames = 0;
         return; // nothing came during the frame: the next line paints at once
+    }
     if (!m_waiting.empty()) {
         QTextCursor cursor(document());
         cursor.beginEditBlock();
@@ -190,7 +191,7 @@ void ChatView::paintNewLines()
     followNewLines();
     // The view repaints itself whole, and a new frame holds what comes next.
     viewport()->setUpdatesEnabled(true);
-    m_frame.start();
+    m_frame.start(++m_busyFrames >= FloodFrames ? FloodFrameMs : FrameMs);
 }
 
 std::optional<LinkRange> ChatView::linkRangeAt(const QPoint &viewportPos, QTextBlock &block) const

@@ -24,9 +24,13 @@ public:
     // The view keeps this many of the newest lines.
     static constexpr int MaxLines = 5000;
     // While lines keep coming, they are painted at most this often
-    // (milliseconds): a flood scrolls ten times a second, faster than anyone
-    // reads it.
+    // (milliseconds): busy chat scrolls ten times a second, faster than
+    // anyone reads it.
     static constexpr int FrameMs = 100;
+    // A flood that goes on for FloodFrames frames in a row is painted five
+    // times a second until a frame passes with no new line.
+    static constexpr int FloodFrames = 10;
+    static constexpr int FloodFrameMs = 200;
     // How many of the newest lines keep their shaped glyphs between paints.
     static constexpr int ShapedLines = 200;
 
@@ -39,6 +43,8 @@ public:
 
     // While a frame is open, new lines wait for its end to be drawn.
     bool frameOpen() const { return m_frame.isActive(); }
+    // How long the open frame lasts (milliseconds).
+    int frameMs() const { return m_frame.interval(); }
 
     // The link under a point of the view, if any.
     QString linkAt(const QPoint &viewportPos) const;
@@ -69,4 +75,6 @@ private:
     };
     std::deque<WaitingLine> m_waiting;
     QTimer m_frame;
+    // Frames in a row that closed with lines waiting.
+    int m_busyFrames = 0;
 };
