@@ -7,6 +7,7 @@
 Dispatcher::Dispatcher(int intervalMs, QObject *parent)
     : QObject(parent), m_timer(this) /* moves with the dispatcher to another thread */, m_interval(intervalMs)
 {
+    m_clock.start();
     m_timer.setInterval(intervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { dispatchOne(); });
@@ -29,12 +30,18 @@ bool Dispatcher::isWords(const QByteArray &text) const
     return std::any_of(m_words.cbegin(), m_words.cend(), [name](const QByteArray &w) { return name == w; });
 }
 
+bool Dispatcher::quietFor(int origin, size_t turns) const
+{
+    const auto last = m_lastTurn.constFind(origin);
+    return last == m_lastTurn.constEnd() || m_clock.elapsed() - *last >= qint64(turns) * m_interval;
+}
+
 void Dispatcher::enqueue(const QByteArray &text, int origin)
 {
     std::deque<QByteArray> &queue = m_queues[origin];
     if (!queue.empty()) {
         // It keeps its place behind what its origin sent before.
-    } else if (m_words.isEmpty() || isWords(text)) {
+    } else if (m_words.isEmpty() || isWords(text) || !quietFor(origin, m_turns.size())) {
         m_turns.push_back(origin);
     } else {
         m_turns.insert(m_turns.begin() + m_moves, origin);
@@ -59,6 +66,7 @@ void Dispatcher::discard(int origin)
     const auto it = m_queues.find(origin);
     if (it == m_queues.end())
         return;
+    m_lastTurn.remove(origin);
     m_size -= static_cast<int>(it->size());
     m_queues.erase(it);
     const auto turn = std::find(m_turns.begin(), m_turns.end(), origin);
@@ -94,6 +102,7 @@ bool Dispatcher::dispatchOne()
     m_turns.pop_front();
     if (m_moves > 0)
         --m_moves;
+    m_lastTurn.insert(origin, m_clock.elapsed());
     const auto queue = m_queues.find(origin);
     const QByteArray text = std::move(queue->front());
     queue->pop_front();

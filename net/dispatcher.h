@@ -19,7 +19,9 @@
 // actions, sounds) are the bulk of a busy game, and a move should not wait
 // behind them: a game message from an origin with nothing waiting takes its
 // turn before every origin already waiting, after other such moves in their
-// arrival order. With a single origin (the client) this is plain arrival order.
+// arrival order, provided its last turn is as many ticks back as there are
+// origins waiting, so that no origin gets more than its share of ticks.
+// With a single origin (the client) this is plain arrival order.
 class Dispatcher : public QObject
 {
     Q_OBJECT
@@ -60,6 +62,8 @@ public:
 
 private:
     bool isWords(const QByteArray &text) const;
+    // The origin's last turn is at least `turns` ticks back.
+    bool quietFor(int origin, size_t turns) const;
 
     // One queue per origin that has entries waiting, and the turn order of
     // those origins.
@@ -67,6 +71,9 @@ private:
     std::deque<int> m_turns;
     // How many origins at the front of the turn order came with a game message.
     int m_moves = 0;
+    // When each origin last had its turn (milliseconds on m_clock).
+    QElapsedTimer m_clock;
+    QHash<int, qint64> m_lastTurn;
     QList<QByteArray> m_words;
     int m_size = 0;
     QHash<QByteArray, Handler> m_handlers;

@@ -14,11 +14,11 @@ const char FF = '\xFF';
 // A dispatcher whose handlers write what they were given into a log.
 struct Recorder
 {
-    Dispatcher dispatcher{10};
+    Dispatcher dispatcher;
     QStringList log;
     QStringList errors;
 
-    Recorder()
+    explicit Recorder(int tickMs = 10) : dispatcher(tickMs)
     {
         for (const QByteArray &name : Msg::hostNames()) {
             dispatcher.setHandler(name, [this, name](const QByteArray &args, int origin) {
@@ -193,8 +193,8 @@ void TestFraming::takesOriginsInTurn()
     for (const char *m : {"a", "b"})
         r.dispatcher.enqueue(QByteArray("CMD_chat+") + m, 1);
     r.dispatcher.enqueue("CMD_chat+x", 2);
-    r.dispatcher.enqueue("CMD_checkit+3", 3);
-    r.dispatcher.enqueue("CMD_action+3", 3);
+    r.dispatcher.enqueue("CMD_checkit+13", 13);
+    r.dispatcher.enqueue("CMD_action+13", 13);
     r.dispatcher.enqueue("CMD_checkit+1", 1);
     r.dispatcher.enqueue("CMD_startgame+5", 5);
     r.dispatcher.enqueue("CMD_checkit+6", 6);
@@ -203,9 +203,24 @@ void TestFraming::takesOriginsInTurn()
     QVERIFY(r.dispatcher.dispatchOne());
     r.dispatcher.enqueue("CMD_kickhim+8", 8);
     r.drain();
-    QCOMPARE(r.log, (QStringList{"CMD_checkit|3|3", "CMD_checkit|6|6", "CMD_kickhim|8|8", "CMD_chat|a|1",
-                                 "CMD_chat|x|2", "CMD_playasound|7|7", "CMD_action|3|3", "CMD_chat|b|1",
+    QCOMPARE(r.log, (QStringList{"CMD_checkit|13|13", "CMD_checkit|6|6", "CMD_kickhim|8|8", "CMD_chat|a|1",
+                                 "CMD_chat|x|2", "CMD_playasound|7|7", "CMD_action|13|13", "CMD_chat|b|1",
                                  "CMD_checkit|1|1"}));
+
+    // An origin that sends a move each tick does not go first each time: it
+    // goes first again only once as many ticks have passed as origins wait
+    // (a tick of a minute here, so that the test never waits on the clock).
+    Recorder slow(60000);
+    slow.dispatcher.setWords({"CMD_chat"});
+    for (const char *m : {"CMD_chat+p", "CMD_chat+q"})
+        slow.dispatcher.enqueue(m, 1);
+    slow.dispatcher.enqueue("CMD_chat+r", 2);
+    slow.dispatcher.enqueue("CMD_justwatch+9", 9);
+    QVERIFY(slow.dispatcher.dispatchOne());
+    slow.dispatcher.enqueue("CMD_justwatch+9 again", 9);
+    slow.drain();
+    QCOMPARE(slow.log, (QStringList{"CMD_justwatch|9|9", "CMD_chat|p|1", "CMD_chat|r|2", "CMD_justwatch|9 again|9",
+                                    "CMD_chat|q|1"}));
 }
 
 void TestFraming::handlerErrorEndsOnlyThatHandler()
