@@ -1379,6 +1379,21 @@ void TestTServer::takesFloodersInTurn()
     }
     QTRY_VERIFY(host.server.dispatcher().size() >= 7 * burst - 20);
 
+    // A move from a player with nothing waiting goes before every backlog
+    // (once the flooders' own first moves have gone): the game starts within
+    // a tick or two, not after a turn of each flooder.
+    const int arrived = host.server.dispatcher().size();
+    QTRY_VERIFY(host.server.dispatcher().size() <= arrived - 10);
+    const int flood = host.server.dispatcher().size();
+    ann->send("CMD_startgame+Ann+1+1+");
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!host.server.gameRunning && waiting.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QVERIFY(host.server.gameRunning);
+    QVERIFY2(host.server.dispatcher().size() >= flood - 4,
+             qPrintable(QStringLiteral("%1 of %2 left").arg(host.server.dispatcher().size()).arg(flood)));
+
     QElapsedTimer clock;
     clock.start();
     ann->send("CMD_chat+1+hello|clRed");
