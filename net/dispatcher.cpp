@@ -63,10 +63,10 @@ int Dispatcher::pendingFrom(int origin) const
 
 void Dispatcher::discard(int origin)
 {
+    m_lastTurn.remove(origin);
     const auto it = m_queues.find(origin);
     if (it == m_queues.end())
         return;
-    m_lastTurn.remove(origin);
     m_size -= static_cast<int>(it->size());
     m_queues.erase(it);
     const auto turn = std::find(m_turns.begin(), m_turns.end(), origin);

@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <utility>
+
 // What the two ends share: each one's mail, which end still exists, and
 // whether the pipe is open. The mutex guards all of it; an end posts to its
 // peer only under the mutex, so the peer cannot be destroyed meanwhile, and
@@ -39,15 +41,13 @@ PipeEnd::~PipeEnd()
     m_shared->ends[m_side] = nullptr;
 }
 
-bool PipeEnd::shut()
+void PipeEnd::shut()
 {
     QMutexLocker lock(&m_shared->mutex);
-    if (!m_shared->open)
-        return false;
-    m_shared->open = false;
+    if (!std::exchange(m_shared->open, false))
+        return;
     if (PipeEnd *peer = m_shared->ends[1 - m_side])
         QMetaObject::invokeMethod(peer, &PipeEnd::peerGone, Qt::QueuedConnection);
-    return true;
 }
 
 void PipeEnd::send(const QByteArray &bytes)

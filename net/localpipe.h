@@ -36,8 +36,8 @@ private:
     void deliver();
     // The peer has closed (posted after everything it sent).
     void peerGone();
-    // Closes the pipe for both ends; returns whether it was open.
-    bool shut();
+    // Closes the pipe for both ends; the peer hears of it once.
+    void shut();
 
     std::shared_ptr<PipeShared> m_shared;
     const int m_side;
