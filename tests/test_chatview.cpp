@@ -267,7 +267,13 @@ private slots:
             const int frames = spell == 0 ? ChatView::FloodFrames + 1 : 2;
             for (int frame = 1; frame <= frames; ++frame) {
                 view.addlinetochat(QStringLiteral("Ann: line %1").arg(frame), 0);
-                QTRY_COMPARE(doc->blockCount(), before + 1 + frame);
+                // The next line must come while the frame after this one is
+                // open: look as soon as this frame has closed.
+                QDeadlineTimer deadline(5000);
+                while (doc->blockCount() < before + 1 + frame && !deadline.hasExpired())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+                QCOMPARE(doc->blockCount(), before + 1 + frame);
+                QVERIFY(view.frameOpen());
                 QCOMPARE(view.frameMs(), frame >= ChatView::FloodFrames ? ChatView::FloodFrameMs : ChatView::FrameMs);
             }
             QTRY_VERIFY(!view.frameOpen());
