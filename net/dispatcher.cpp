@@ -50,7 +50,7 @@ void Dispatcher::enqueue(const QByteArray &text, int origin)
     queue.push_back(text);
     ++m_size;
     if (!m_timer.isActive()) {
-        const qint64 since = m_lastTake.isValid() ? m_lastTake.elapsed() : m_interval;
+        const qint64 since = m_lastTakeMs < 0 ? m_interval : m_clock.elapsed() - m_lastTakeMs;
         m_timer.start(int(std::max<qint64>(0, m_interval - since)));
     }
 }
@@ -95,14 +95,14 @@ bool Dispatcher::dispatchOne()
         m_timer.stop();
         return false;
     }
-    m_lastTake.start();
+    m_lastTakeMs = m_clock.elapsed();
     if (m_timer.isActive() && m_timer.interval() != m_interval)
         m_timer.start(m_interval); // after a first entry taken early, the usual pace
     const int origin = m_turns.front();
     m_turns.pop_front();
     if (m_moves > 0)
         --m_moves;
-    m_lastTurn.insert(origin, m_clock.elapsed());
+    m_lastTurn.insert(origin, m_lastTakeMs);
     const auto queue = m_queues.find(origin);
     const QByteArray text = std::move(queue->front());
     queue->pop_front();

@@ -71,8 +71,10 @@ private:
     std::deque<int> m_turns;
     // How many origins at the front of the turn order came with a game message.
     int m_moves = 0;
-    // When each origin last had its turn (milliseconds on m_clock).
+    // When the last entry was taken, and when each origin last had its turn
+    // (milliseconds on m_clock; -1: never).
     QElapsedTimer m_clock;
+    qint64 m_lastTakeMs = -1;
     QHash<int, qint64> m_lastTurn;
     QList<QByteArray> m_words;
     int m_size = 0;
@@ -80,5 +82,4 @@ private:
     ErrorSink m_errorSink;
     QTimer m_timer;
     int m_interval;
-    QElapsedTimer m_lastTake;
 };
