@@ -122,23 +122,49 @@ const std::vector<uint8_t> &sample(int kind)
     return all[size_t(kind)];
 }
 
-// Each coder works block by block, 32 KiB at a time, into fixed buffers.
+// Each coder works block by block, 32 KiB at a time, into fixed buffers, on
+// one thread. LZRW1-KH codes two blocks at once, as the file coder does.
 void BM_Lzrw1Compress(benchmark::State &state)
 {
     const auto &data = sample(int(state.range(0)));
     TLZR coder;
-    std::vector<uint8_t> out(TLZR::BufferSize);
+    std::vector<uint8_t> out(2 * TLZR::BufferSize);
     size_t packed = 0;
     for (auto _ : state) {
         packed = 0;
-        for (size_t pos = 0; pos < data.size(); pos += Block) {
-            const int n = int(std::min<size_t>(Block, data.size() - pos));
-            packed += size_t(coder.CompressChunk(data.data() + pos, n, out.data()));
+        size_t pos = 0;
+        for (; pos + Block < data.size(); pos += 2 * Block) {
+            const int n = int(std::min<size_t>(Block, data.size() - pos - Block));
+            int lenA = 0;
+            int lenB = 0;
+            coder.CompressTwoChunks(data.data() + pos, Block, out.data(), lenA, data.data() + pos + Block, n,
+                                    out.data() + TLZR::BufferSize, lenB);
+            packed += size_t(lenA + lenB);
+            benchmark::ClobberMemory();
+        }
+        if (pos < data.size()) {
+            packed += size_t(coder.CompressChunk(data.data() + pos, int(data.size() - pos), out.data()));
             benchmark::ClobberMemory();
         }
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
     state.counters["ratio"] = double(packed) / double(data.size());
+}
+
+// The same, one block at a time.
+void BM_Lzrw1CompressOne(benchmark::State &state)
+{
+    const auto &data = sample(int(state.range(0)));
+    TLZR coder;
+    std::vector<uint8_t> out(TLZR::BufferSize);
+    for (auto _ : state) {
+        for (size_t pos = 0; pos < data.size(); pos += Block) {
+            const int n = int(std::min<size_t>(Block, data.size() - pos));
+            benchmark::DoNotOptimize(coder.CompressChunk(data.data() + pos, n, out.data()));
+            benchmark::ClobberMemory();
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(data.size()));
 }
 
 void BM_Lzrw1Decompress(benchmark::State &state)
@@ -258,6 +284,7 @@ void BM_Memcpy(benchmark::State &state)
 }
 
 BENCHMARK(BM_Lzrw1Compress)->DenseRange(0, 3);
+BENCHMARK(BM_Lzrw1CompressOne)->DenseRange(0, 3);
 BENCHMARK(BM_Lzrw1Decompress)->DenseRange(0, 3);
 BENCHMARK(BM_Memcpy)->Arg(0);
 
@@ -298,16 +325,19 @@ int main(int argc, char **argv)
     std::printf("\n%-8s %-10s %10s %10s %10s %8s %8s %8s %8s\n", "data", "direction", "LZRW1 MB/s", "plain MB/s",
                 "LZ4 MB/s", "vs LZ4", "vs copy", "size", "LZ4 size");
     for (int kind = 0; kind < 4; ++kind) {
-        for (const char *dir : {"Compress", "Decompress"}) {
+        // "Compress1": LZRW1-KH one block at a time, beside the same yardsticks.
+        for (const char *dir : {"Compress", "Compress1", "Decompress"}) {
             const std::string arg = "/" + std::to_string(kind);
-            const double ours = get(collector.mbps, std::string("BM_Lzrw1") + dir + arg);
-            const double lz4 = get(collector.mbps, std::string("BM_Lz4") + dir + arg);
+            const bool one = std::string(dir) == "Compress1";
+            const std::string name = one ? "Compress" : dir;
+            const double ours = get(collector.mbps, std::string("BM_Lzrw1") + (one ? "CompressOne" : dir) + arg);
+            const double lz4 = get(collector.mbps, "BM_Lz4" + name + arg);
             if (ours == 0.0)
                 continue; // filtered out
-            const double plain = get(collector.mbps, std::string("BM_Plain") + dir + arg);
+            const double plain = get(collector.mbps, "BM_Plain" + name + arg);
             std::printf("%-8s %-10s %10.0f %10.0f %10.0f %8.2f %8.3f", kindNames[kind], dir, ours, plain, lz4,
                         lz4 > 0 ? ours / lz4 : 0.0, copy > 0 ? ours / copy : 0.0);
-            if (dir[0] == 'C')
+            if (std::string(dir) == "Compress")
                 std::printf(" %7.1f%% %7.1f%%", 100 * get(collector.ratio, "BM_Lzrw1Compress" + arg),
                             100 * get(collector.ratio, "BM_Lz4Compress" + arg));
             std::printf("\n");

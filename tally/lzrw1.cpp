@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -83,19 +84,37 @@ QByteArray Tlzrw1::compressBytes(const QByteArray &data)
     putLittle32(length, quint32(data.size()));
     result.append(length, 4);
 
-    uint8_t chunk[TLZR::BufferSize];
-    const auto *in = reinterpret_cast<const uint8_t *>(data.constData());
-    qsizetype pos = 0;
-    for (;;) {
-        const int n = int(std::min<qsizetype>(TLZR::BlockSize, data.size() - pos));
-        const int len = coder.CompressChunk(in + pos, n, chunk);
+    // Every whole block and then the rest, even when empty, each as a chunk
+    // behind its length; two blocks at a time while two are left.
+    std::vector<uint8_t> chunks;
+    try {
+        chunks.resize(2 * TLZR::BufferSize);
+    } catch (const std::bad_alloc &) {
+        fail(QStringLiteral("Lzrw1 (de)compression : Failed to get memory for I/O buffers !"));
+    }
+    uint8_t *const first = chunks.data();
+    uint8_t *const second = first + TLZR::BufferSize;
+    const auto append = [&result](const uint8_t *chunk, int len) {
         const char header[2] = { char(len & 0xFF), char(len >> 8) };
         result.append(header, 2);
         result.append(reinterpret_cast<const char *>(chunk), len);
-        pos += n;
-        if (n < TLZR::BlockSize)
-            break;
+    };
+    const auto *in = reinterpret_cast<const uint8_t *>(data.constData());
+    const qsizetype count = data.size() / TLZR::BlockSize + 1;
+    const auto blockSize = [&](qsizetype k) {
+        return int(std::min<qsizetype>(TLZR::BlockSize, data.size() - k * TLZR::BlockSize));
+    };
+    qsizetype k = 0;
+    for (; k + 1 < count; k += 2) {
+        int lenA = 0;
+        int lenB = 0;
+        coder.CompressTwoChunks(in + k * TLZR::BlockSize, blockSize(k), first, lenA,
+                                in + (k + 1) * TLZR::BlockSize, blockSize(k + 1), second, lenB);
+        append(first, lenA);
+        append(second, lenB);
     }
+    if (k < count)
+        append(first, coder.CompressChunk(in + k * TLZR::BlockSize, blockSize(k), first));
     return result;
 }
 

@@ -32,8 +32,8 @@ inline void store64(uint8_t *p, uint64_t w)
 }
 
 // An empty table entry: a position so far before every real one that the
-// distance test alone turns it away.
-constexpr int16_t EmptySlot = -(MaxDistance + 2);
+// distance test alone turns it away, and whose low 15 bits name position 0.
+constexpr int16_t EmptySlot = INT16_MIN;
 
 inline void clearTable(int16_t *table)
 {
@@ -199,101 +199,223 @@ bool TLZR::FindMatch(const uint8_t *in, int n, int x, int &matchPos, int &matchL
     return true;
 }
 
-int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
+namespace {
+
+// One block being coded: its input, table, hashes worked out ahead, and the
+// chunk being written.
+struct BlockCoder
 {
-    int16_t *const tab = table.get();
-    clearTable(tab);
-
-    out[0] = FlagCoded;
-    ChunkWriter w{out};
+    const uint8_t *in;
+    int n;
+    int16_t *tab;
+    uint16_t *hash;
+    ChunkWriter w;
     int x = 0;
-
+    // Hashes are worked out a stretch ahead of x, so that a long run skips
+    // the stretches it covers: hash[x .. hashedTo - 1] are ready.
+    int hashedTo = 0;
     // At least MaxMatch bytes from the block's end nothing needs a bounds
-    // check: eight bytes are read once per position, the hash comes ready
-    // from a stretch worked out ahead, and items go out without bounds tests.
-    // Literal or copy is a plain branch on purpose: while the processor
-    // guesses "literal" it starts on the next position before this one's
-    // earlier bytes have arrived, and that overlap is worth more than the
-    // guesses it gets wrong.
-    if constexpr (std::endian::native == std::endian::little) {
-        // Hashes are worked out a stretch ahead of x, so that a long run
-        // skips the stretches it covers.
-        uint16_t *const hash = hashes.get();
-        int hashedTo = 0;
-        const int lastFast = n - MaxMatch;
-        while (w.y <= n) {
-            // One test covers both the stretch's end and the fast part's.
-            if (x >= hashedTo) [[unlikely]] {
-                if (x > lastFast)
-                    break;
-                const int count = std::min(HashStretch, lastFast + 1 - x);
-                hashAll(in + x, count, hash + x);
-                hashedTo = x + count;
+    // check: eight bytes are read once per position, the hash comes ready,
+    // and items go out without bounds tests.
+    int lastFast;
+
+    BlockCoder(const uint8_t *in_, int n_, int16_t *tab_, uint16_t *hash_, uint8_t *out)
+        : in(in_), n(n_), tab(tab_), hash(hash_), w{out}, lastFast(n_ - MaxMatch)
+    {
+        clearTable(tab);
+        out[0] = TLZR::FlagCoded;
+    }
+
+    // Readies x's hash; false when x has left the fast part.
+    [[gnu::always_inline]] bool hashAhead()
+    {
+        // One test covers both the stretch's end and the fast part's.
+        if (x >= hashedTo) [[unlikely]] {
+            if (x > lastFast)
+                return false;
+            const int count = std::min(HashStretch, lastFast + 1 - x);
+            hashAll(in + x, count, hash + x);
+            hashedTo = x + count;
+        }
+        return true;
+    }
+
+    // A run item needs the 16 bytes from x alike: two words tell.
+    [[gnu::always_inline]] bool tryRun(uint64_t a0)
+    {
+        if (a0 == std::rotl(a0, 8) && load64(in + x + 8) == a0) [[unlikely]] {
+            const int run = runLength(in, n, x, MinRun);
+            w.emitRun(uint8_t(a0), run);
+            x += run;
+            return true;
+        }
+        return false;
+    }
+
+#if defined(__SSE2__)
+    // One item in the fast part, with no branch between literal and copy: a
+    // wrong guess would throw away the work on the other block's item too.
+    // False as for stepGuessed.
+    [[gnu::always_inline]] bool stepUnguessed()
+    {
+        if (w.y > n || !hashAhead()) [[unlikely]]
+            return false;
+        w.startItem();
+        const uint64_t a0 = load64(in + x);
+        if (tryRun(a0))
+            return true;
+        const int h = hash[x];
+        const int p = tab[h];
+        tab[h] = int16_t(x);
+        const int distance = x - p;
+        // An empty slot's bytes are compared too, at 0, and turned away by
+        // the distance.
+        const int q = p & 0x7FFF;
+        // Which of the 18 bytes from x and from q are alike, in one mask.
+        const auto load128 = [](const uint8_t *at) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at)); };
+        const uint32_t head = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(load128(in + x), load128(in + q))));
+        const uint32_t tail = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(load128(in + x + 2), load128(in + q + 2))));
+        const uint32_t alike = head | (tail & 0xC000) << 2;
+        const int len = std::countr_zero(~alike | (uint32_t(1) << MaxMatch));
+        const uint32_t copy = uint32_t(distance <= MaxDistance) & uint32_t(len >= MinMatch);
+        // A copy's two bytes go out either way; a literal's byte then goes
+        // over the first, and a copy's past both, where the next item writes.
+        const uint32_t key = (uint32_t(distance) << 4) | uint32_t(len - MinMatch);
+        w.out[w.y] = uint8_t(key >> 8);
+        w.out[w.y + 1] = uint8_t(key);
+        w.out[w.y + 2 * int(copy)] = uint8_t(a0);
+        w.y += 1 + int(copy);
+        const uint32_t mask = 0u - copy;
+        w.control = (w.control << 1) | copy;
+        x += 1 + int(uint32_t(len - 1) & mask);
+        return true;
+    }
+#endif
+
+    // One item in the fast part. Literal or copy is a plain branch: while
+    // the processor guesses "literal" it starts on the next position before
+    // this one's earlier bytes have arrived, and that overlap is worth more
+    // than the guesses it gets wrong. False when the block has left the fast
+    // part or coding it no longer pays.
+    [[gnu::always_inline]] bool stepGuessed()
+    {
+        if (w.y > n || !hashAhead()) [[unlikely]]
+            return false;
+        w.startItem();
+        const uint64_t a0 = load64(in + x);
+        if (tryRun(a0))
+            return true;
+        const int h = hash[x];
+        const int p = tab[h];
+        tab[h] = int16_t(x);
+        const int distance = x - p;
+        if (distance <= MaxDistance) {
+            const uint64_t d0 = a0 ^ load64(in + p);
+            if ((d0 & 0xFFFFFF) == 0) {
+                int len;
+                if (d0 != 0) [[likely]] {
+                    len = std::countr_zero(d0) >> 3;
+                } else {
+                    const uint64_t d1 = load64(in + x + 8) ^ load64(in + p + 8);
+                    const uint64_t d2 = (load64(in + x + 10) ^ load64(in + p + 10)) >> 48;
+                    len = d1 != 0 ? 8 + (std::countr_zero(d1) >> 3) : 16 + std::min(2, std::countr_zero(d2) >> 3);
+                }
+                w.emitCopy(distance, len);
+                x += len;
+                return true;
             }
+        }
+        w.emitLiteral(uint8_t(a0));
+        x += 1;
+        return true;
+    }
+
+#if defined(__SSE2__)
+    // Control words in a row that held at most one copy.
+    int sparseWords = 0;
+
+    // One item beside another block's, without a branch; false also once
+    // eight control words in a row have held at most one copy. There nearly
+    // every guess of "literal" is right, and one block at a time with the
+    // plain branch is cheaper (noise codes at half the speed without it).
+    [[gnu::always_inline]] bool stepBeside()
+    {
+        if (w.control >= 0x10000) [[unlikely]] {
+            sparseWords = std::popcount(w.control & 0xFFFF) <= 1 ? sparseWords + 1 : 0;
+            if (sparseWords == 8)
+                return false;
+        }
+        return stepUnguessed();
+    }
+#endif
+
+    // The rest of the block, one item after another, and the chunk's length.
+    [[gnu::always_inline]] int codeRest()
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            while (stepGuessed()) {
+            }
+        }
+        while (x < n && w.y <= n) {
             w.startItem();
-            const uint64_t a0 = load64(in + x);
-            // A run item needs the 16 bytes from x alike: two words tell.
-            if (a0 == std::rotl(a0, 8) && load64(in + x + 8) == a0) [[unlikely]] {
-                const int run = runLength(in, n, x, MinRun);
-                w.emitRun(uint8_t(a0), run);
+            const uint8_t c = in[x];
+            // Only a run of MinRun or more becomes a run item, and a run that
+            // long has c at x + MinRun - 1 too: most positions stop at that test.
+            const int run = x + MinRun <= n && in[x + MinRun - 1] == c ? runLength(in, n, x, 1) : 0;
+            if (run >= MinRun) {
+                w.emitRun(c, run);
                 x += run;
                 continue;
             }
-            const int h = hash[x];
-            const int p = tab[h];
-            tab[h] = int16_t(x);
-            const int distance = x - p;
-            if (distance <= MaxDistance) {
-                const uint64_t d0 = a0 ^ load64(in + p);
-                if ((d0 & 0xFFFFFF) == 0) {
-                    int len;
-                    if (d0 != 0) [[likely]] {
-                        len = std::countr_zero(d0) >> 3;
-                    } else {
-                        const uint64_t d1 = load64(in + x + 8) ^ load64(in + p + 8);
-                        const uint64_t d2 = (load64(in + x + 10) ^ load64(in + p + 10)) >> 48;
-                        len = d1 != 0 ? 8 + (std::countr_zero(d1) >> 3)
-                                      : 16 + std::min(2, std::countr_zero(d2) >> 3);
-                    }
-                    w.emitCopy(distance, len);
-                    x += len;
-                    continue;
-                }
+            int pos = 0;
+            const int len = probe(tab, in, n, x, pos);
+            if (len > 0) {
+                w.emitCopy(x - pos, len);
+                x += len;
+            } else {
+                w.emitLiteral(c);
+                x += 1;
             }
-            w.emitLiteral(uint8_t(a0));
-            x += 1;
         }
-    }
-    while (x < n && w.y <= n) {
-        w.startItem();
-        const uint8_t c = in[x];
-        // Only a run of MinRun or more becomes a run item, and a run that
-        // long has c at x + MinRun - 1 too: most positions stop at that test.
-        const int run = x + MinRun <= n && in[x + MinRun - 1] == c ? runLength(in, n, x, 1) : 0;
-        if (run >= MinRun) {
-            w.emitRun(c, run);
-            x += run;
-            continue;
-        }
-        int pos = 0;
-        const int len = probe(tab, in, n, x, pos);
-        if (len > 0) {
-            w.emitCopy(x - pos, len);
-            x += len;
-        } else {
-            w.emitLiteral(c);
-            x += 1;
-        }
-    }
-    w.finish();
+        w.finish();
 
-    if (w.y > n) {
-        out[0] = FlagStored;
-        if (n > 0)
-            std::memcpy(out + 1, in, size_t(n));
-        return n + 1;
+        if (w.y > n) {
+            w.out[0] = TLZR::FlagStored;
+            if (n > 0)
+                std::memcpy(w.out + 1, in, size_t(n));
+            return n + 1;
+        }
+        return w.y;
     }
-    return w.y;
+};
+
+} // namespace
+
+int TLZR::CompressChunk(const uint8_t *in, int n, uint8_t *out)
+{
+    BlockCoder block(in, n, table.get(), hashes.get(), out);
+    return block.codeRest();
+}
+
+void TLZR::CompressTwoChunks(const uint8_t *inA, int nA, uint8_t *outA, int &lenA, const uint8_t *inB, int nB,
+                             uint8_t *outB, int &lenB)
+{
+    if (!tableB) {
+        tableB.reset(new (std::nothrow) int16_t[HashSize]);
+        hashesB.reset(new (std::nothrow) uint16_t[BlockSize + 8]);
+        if (!tableB || !hashesB)
+            throw ELzrw1KHCompressor("LZRW1KH : no memory for HASH table");
+    }
+    BlockCoder a(inA, nA, table.get(), hashes.get(), outA);
+    BlockCoder b(inB, nB, tableB.get(), hashesB.get(), outB);
+#if defined(__SSE2__)
+    // Each block's items take turns, so that the processor works on one
+    // block's item while the other's bytes are on their way.
+    while (a.stepBeside() & b.stepBeside()) {
+    }
+#endif
+    lenA = a.codeRest();
+    lenB = b.codeRest();
 }
 
 namespace {

@@ -44,6 +44,10 @@ public:
     // Codes in[0 .. n-1] (0 <= n <= 32768) into out and returns the chunk
     // length L. out must have room for n + 6 bytes (BufferSize always does).
     int CompressChunk(const uint8_t *in, int n, uint8_t *out);
+    // Codes two blocks at once, each exactly as CompressChunk would: faster
+    // than one after the other on one core.
+    void CompressTwoChunks(const uint8_t *inA, int nA, uint8_t *outA, int &lenA, const uint8_t *inB, int nB,
+                           uint8_t *outB, int &lenB);
 
     // Decodes the chunk src[0 .. len-1] into out, which must have room for
     // BlockSize bytes. On success outLen is the block length. Damaged chunks
@@ -62,4 +66,7 @@ private:
     std::unique_ptr<int16_t[]> table;
     // The hash of every position of the block being coded, worked out ahead.
     std::unique_ptr<uint16_t[]> hashes;
+    // The second block's, allocated when two are first coded at once.
+    std::unique_ptr<int16_t[]> tableB;
+    std::unique_ptr<uint16_t[]> hashesB;
 };

@@ -239,8 +239,9 @@ static void everyShortCopyMatchesReference()
     QVERIFY(std::equal(mine.begin(), mine.begin() + lenMine, theirs.begin()));
 }
 
-// The tuned coder must write the very chunks the plain one wrote, and read
-// every chunk, sound or damaged, to the same bytes and verdict.
+// The tuned coder must write the very chunks the plain one wrote, one block
+// at a time and two at once, and read every chunk, sound or damaged, to the
+// same bytes and verdict.
 void TestLzrw1::tunedCoderMatchesReference()
 {
     QList<QByteArray> blocks;
@@ -287,13 +288,32 @@ void TestLzrw1::tunedCoderMatchesReference()
     std::vector<uint8_t> theirs(TLZR::BufferSize);
     std::vector<uint8_t> outMine(TLZR::BlockSize);
     std::vector<uint8_t> outTheirs(TLZR::BlockSize);
-    for (const QByteArray &block : blocks) {
+    std::vector<uint8_t> before; // the chunk the plain coder wrote for the block before
+    for (qsizetype at = 0; at < blocks.size(); ++at) {
+        const QByteArray &block = blocks.at(at);
         const auto *in = reinterpret_cast<const uint8_t *>(block.constData());
         const int n = int(block.size());
         const int lenMine = coder.CompressChunk(in, n, mine.data());
         const int lenTheirs = ReferenceCoder::compressChunk(in, n, theirs.data());
         QCOMPARE(lenMine, lenTheirs);
         QVERIFY(std::equal(mine.begin(), mine.begin() + lenMine, theirs.begin()));
+
+        // This block coded together with the one before, in buffers of just
+        // the room the coder may use.
+        if (at > 0) {
+            const QByteArray &previous = blocks.at(at - 1);
+            std::vector<uint8_t> pairA(size_t(previous.size()) + 6);
+            std::vector<uint8_t> pairB(size_t(n) + 6);
+            int lenA = -1;
+            int lenB = -1;
+            coder.CompressTwoChunks(reinterpret_cast<const uint8_t *>(previous.constData()), int(previous.size()),
+                                    pairA.data(), lenA, in, n, pairB.data(), lenB);
+            QCOMPARE(lenA, int(before.size()));
+            QVERIFY(std::equal(before.begin(), before.end(), pairA.begin()));
+            QCOMPARE(lenB, lenTheirs);
+            QVERIFY(std::equal(pairB.begin(), pairB.begin() + lenB, theirs.begin()));
+        }
+        before.assign(theirs.begin(), theirs.begin() + lenTheirs);
 
         // The chunk whole, cut short, and with bytes flipped.
         for (int variant = 0; variant < 6; ++variant) {

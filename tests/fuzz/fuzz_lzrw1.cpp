@@ -1,6 +1,7 @@
 // Arbitrary bytes as a compressed file and as a single chunk: the reader must
 // refuse what is damaged without reading or writing past a buffer. The same
-// bytes as plain data must come back unchanged through the coder.
+// bytes as plain data must come back unchanged through the coder, and coding
+// them as two blocks at once must give the chunks each block gives alone.
 
 #include "tally/lzrw1.h"
 #include "tally/lzrw1kh.h"
@@ -53,6 +54,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (TLZR::DecompressChunk(out.get(), len, back.get(), backLen) != TLZR::ChunkError::None)
             std::abort();
         if (backLen != n || (n && std::memcmp(back.get(), in.get(), size_t(n)) != 0))
+            std::abort();
+
+        // Cut in two and coded two blocks at once: each chunk as above.
+        const int cut = n ? int(data[0]) * n / 255 : 0;
+        std::unique_ptr<uint8_t[]> outA(new uint8_t[cut + 6]);
+        std::unique_ptr<uint8_t[]> outB(new uint8_t[n - cut + 6]);
+        int lenA = -1;
+        int lenB = -1;
+        coder.CompressTwoChunks(in.get(), cut, outA.get(), lenA, in.get() + cut, n - cut, outB.get(), lenB);
+        std::unique_ptr<uint8_t[]> single(new uint8_t[n + 6]);
+        if (lenA != coder.CompressChunk(in.get(), cut, single.get()) || std::memcmp(outA.get(), single.get(), size_t(lenA)))
+            std::abort();
+        if (lenB != coder.CompressChunk(in.get() + cut, n - cut, single.get())
+            || std::memcmp(outB.get(), single.get(), size_t(lenB)))
             std::abort();
     }
     return 0;
