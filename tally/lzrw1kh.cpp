@@ -410,8 +410,13 @@ void TLZR::CompressTwoChunks(const uint8_t *inA, int nA, uint8_t *outA, int &len
     BlockCoder b(inB, nB, tableB.get(), hashesB.get(), outB);
 #if defined(__SSE2__)
     // Each block's items take turns, so that the processor works on one
-    // block's item while the other's bytes are on their way.
-    while (a.stepBeside() & b.stepBeside()) {
+    // block's item while the other's bytes are on their way. Both take
+    // their step before either's end is looked at.
+    for (;;) {
+        const bool moreA = a.stepBeside();
+        const bool moreB = b.stepBeside();
+        if (!moreA || !moreB)
+            break;
     }
 #endif
     lenA = a.codeRest();
