@@ -296,7 +296,9 @@ struct BlockCoder
     // the processor guesses "literal" it starts on the next position before
     // this one's earlier bytes have arrived, and that overlap is worth more
     // than the guesses it gets wrong. False when the block has left the fast
-    // part or coding it no longer pays.
+    // part or coding it no longer pays. Its first lines are stepUnguessed's
+    // on purpose: one helper for both, with its answers by reference, made
+    // either way 4 to 7 % slower.
     [[gnu::always_inline]] bool stepGuessed()
     {
         if (w.y > n || !hashAhead()) [[unlikely]]
