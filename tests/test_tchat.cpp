@@ -186,6 +186,25 @@ private slots:
         QVERIFY(rig.widget(QStringLiteral("button_start"))->isVisible());
     }
 
+    void penaltyPictureIsDecodedWhenFirstShown()
+    {
+        // Only a penalty shows the picture, so the window's start does not
+        // decode it.
+        Rig rig;
+        QLabel *picture = rig.label(QStringLiteral("image_penalty"));
+        QVERIFY(picture);
+        QVERIFY(picture->pixmap().isNull());
+        rig.chat.session().setMyName(QStringLiteral("Ann"));
+        rig.chat.session().setLoginName(QStringLiteral("Ann"));
+        feed(rig.chat.session(), {"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Ann", "CMD_startgame+Ann+3+1+",
+                                  "CMD_theboard+1+1+1+5+2+2+6", "CMD_nextplayer+2+"});
+        QVERIFY(picture->pixmap().isNull());
+        feed(rig.chat.session(), {"CMD_checkresult+2+5+2+"});
+        QTRY_VERIFY(rig.widget(QStringLiteral("panel_penalty"))->isVisibleTo(&rig.chat));
+        QCOMPARE(picture->pixmap().size(), QSize(438, 440));
+        qDeleteAll(rig.chat.findChildren<QMessageBox *>()); // no host answers the login
+    }
+
     void tallyListsTheOtherPlayers()
     {
         // The player is not in his own tally list; a player named as the

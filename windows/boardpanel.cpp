@@ -20,6 +20,7 @@
 #include <functional>
 #include <initializer_list>
 #include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -296,18 +297,25 @@ void BoardPanel::buildOverlays()
     m_panelPenalty->setObjectName(QStringLiteral("panel_penalty"));
     m_panelPenalty->setGeometry(9, 7, 447, 448);
     m_panelPenalty->setAutoFillBackground(true);
-    auto *penalty = new QLabel(m_panelPenalty);
-    penalty->setTextFormat(Qt::PlainText);
-    penalty->setObjectName(QStringLiteral("image_penalty"));
-    penalty->setGeometry(5, 4, 438, 440);
+    m_imagePenalty = new QLabel(m_panelPenalty);
+    m_imagePenalty->setTextFormat(Qt::PlainText);
+    m_imagePenalty->setObjectName(QStringLiteral("image_penalty"));
+    m_imagePenalty->setGeometry(5, 4, 438, 440);
+    // Its picture is decoded when a penalty first shows it.
+    m_panelPenalty->hide();
+}
+
+void BoardPanel::showPenaltyPicture()
+{
+    if (std::exchange(m_penaltyPictureRead, true))
+        return;
     QFile file(QStringLiteral(":/pictures/penalty.jpg"));
     if (file.open(QIODevice::ReadOnly)) {
         QString error;
         const QImage image = JpegDecoder::decode(file.readAll(), &error);
         if (!image.isNull())
-            penalty->setPixmap(QPixmap::fromImage(image));
+            m_imagePenalty->setPixmap(QPixmap::fromImage(image));
     }
-    m_panelPenalty->hide();
 }
 
 bool BoardPanel::eventFilter(QObject *watched, QEvent *event)
@@ -386,6 +394,8 @@ void BoardPanel::refresh()
     m_labelWinner[0]->setText(s.winnerText);
     m_labelWinner[1]->setText(s.winnerText);
     m_panelWinner->setVisible(s.panelWinnerVisible);
+    if (s.panelPenaltyVisible)
+        showPenaltyPicture();
     m_panelPenalty->setVisible(s.panelPenaltyVisible);
     raiseInOrder({m_panelWinner, m_panelPenalty});
     static_assert(std::is_trivially_copyable_v<BoardState>);

@@ -34,6 +34,8 @@ private:
     void buildSeats();
     void buildLabelsAndButtons();
     void buildOverlays();
+    // Decodes the penalty's picture the first time a penalty shows.
+    void showPenaltyPicture();
     void seatContextMenu(int seat, const QPoint &globalPos);
 
     ClientSession &m_session;
@@ -61,6 +63,8 @@ private:
     QWidget *m_panelWinner = nullptr;
     QLabel *m_labelWinner[2] = {};
     QWidget *m_panelPenalty = nullptr;
+    QLabel *m_imagePenalty = nullptr;
+    bool m_penaltyPictureRead = false;
     // The board as last painted: a refresh that leaves it as it was (a chat
     // line, a clock tick) does not paint the board again.
     BoardState m_shownBoard;
