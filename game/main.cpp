@@ -16,9 +16,11 @@
 #include <QIcon>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWindow>
 
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <sys/socket.h>
@@ -70,6 +72,30 @@ private:
 
     bool m_tried = false;
     std::unique_ptr<SoundOutput> m_player;
+};
+
+// Runs a function once, just after the window is first drawn on screen.
+class OnFirstExpose : public QObject
+{
+public:
+    OnFirstExpose(QWindow *window, std::function<void()> run) : QObject(window), m_run(std::move(run))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, watched, std::move(m_run));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_run;
 };
 
 int g_signalPipe[2] = {-1, -1};
@@ -163,11 +189,13 @@ int main(int argc, char **argv)
     QObject::connect(&chat, &Tchat::closed, &app, &QApplication::quit, Qt::QueuedConnection);
 
     chat.show();
-    // The window icon follows the window: reading its eight sizes (and the
-    // image format plugins Qt asks about each file) took longer than building
-    // the whole main window, and a window manager takes an icon set after
-    // mapping as readily as one set before.
-    QTimer::singleShot(0, &chat, [] {
+    // The window icon follows the window onto the screen: reading its eight
+    // sizes (and the image format plugins Qt asks about each file) took
+    // longer than building the whole main window, and a window manager takes
+    // an icon set after mapping as readily as one set before. A timer started
+    // here would still run before the window is mapped, as Qt sends its
+    // requests to the X server only when the event loop next waits.
+    new OnFirstExpose(chat.windowHandle(), [] {
         QIcon icon;
         for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
             icon.addFile(QStringLiteral(":/icons/%1x%1/io.github.sudokugame.Sudoku.png").arg(size));

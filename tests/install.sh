@@ -104,7 +104,13 @@ PY
 )
 [ "$seat" = "CMD_sendlogininfo+2" ] || bad "the solo game's host offered '$seat', not the second seat"
 # The window carries the installed icon and the desktop entry's name.
-xprop -id "$(xdotool search --onlyvisible --name '^Sudoku$' | head -1)" _NET_WM_ICON >"$work/icon.txt" 2>&1 || true
+# The icon is set just after the window is first drawn.
+wid=$(xdotool search --onlyvisible --name '^Sudoku$' | head -1)
+for _ in $(seq 50); do
+    xprop -id "$wid" _NET_WM_ICON >"$work/icon.txt" 2>&1 || true
+    grep -q '_NET_WM_ICON(CARDINAL)' "$work/icon.txt" && break
+    sleep 0.1
+done
 grep -q '_NET_WM_ICON(CARDINAL)' "$work/icon.txt" || bad "the window has no icon"
 if [ -n "$shot" ]; then
     for _ in $(seq 50); do xdotool search --onlyvisible --name '^Download The' >/dev/null && break; sleep 0.1; done
